@@ -1,0 +1,14 @@
+# Settings every target of the project shares.
+
+add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wcast-function-type -Werror)
+
+# Programs must stand alone: no DLL of the compiler's (GCC and C++ runtimes,
+# winpthread) beside them.
+add_link_options(-static)
+
+# For the product only: the C runtime's own printf family from msvcrt.dll, and
+# no C++ machinery that the code does not use.
+function(quenlark_product_settings target)
+    target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0 WIN32_LEAN_AND_MEAN)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -Os)
+endfunction()

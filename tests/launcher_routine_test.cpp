@@ -1,0 +1,235 @@
+// The main routine linked with substitutes for the kernel32 functions it
+// calls, to see what it hands them and how it meets their failures: things
+// Wine either ignores or cannot be made to do.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "error_output.h"
+#include "support/substitute_import.h"
+
+extern "C" int QuenlarkMain(int argumentCount, char** arguments, char** environment);
+
+namespace {
+
+// A value no kernel32 call leaves as the last error; the substitutes set it when
+// they succeed, so a report read after any later call would show it.
+const DWORD UntouchedError = 0x0BADC0DE;
+HANDLE const NewProcess = reinterpret_cast<HANDLE>(0x1230);
+HANDLE const NewThread = reinterpret_cast<HANDLE>(0x4560);
+const DWORD NewProcessId = 0x87654320;
+
+struct Scenario {
+    char commandLine[128];
+    DWORD priorityClass;
+    DWORD createError; // 0: the call succeeds
+    DWORD affinityError;
+    DWORD resumeError;
+};
+
+struct CreateProcessCall {
+    const char* applicationName;
+    char* commandLine;
+    bool securityGiven;
+    BOOL inheritHandles;
+    DWORD flags;
+    void* environment;
+    const char* currentDirectory;
+    STARTUPINFOA startupInfo;
+};
+
+Scenario scenario;
+std::vector<std::string> calls;
+std::vector<CreateProcessCall> creations;
+std::vector<std::pair<std::string, DWORD>> reports;
+
+BOOL Succeed()
+{
+    SetLastError(UntouchedError);
+    return TRUE;
+}
+
+BOOL FailWith(DWORD error)
+{
+    SetLastError(error);
+    return FALSE;
+}
+
+LPSTR WINAPI SubstituteGetCommandLineA()
+{
+    calls.push_back("GetCommandLineA");
+    Succeed();
+    return scenario.commandLine;
+}
+
+DWORD WINAPI SubstituteGetPriorityClass(HANDLE process)
+{
+    calls.push_back(process == GetCurrentProcess() ? "GetPriorityClass(self)" : "GetPriorityClass(other)");
+    Succeed();
+    return scenario.priorityClass;
+}
+
+BOOL WINAPI SubstituteCreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
+                                     LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
+                                     LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                                     LPPROCESS_INFORMATION processInfo)
+{
+    calls.push_back("CreateProcessA");
+    creations.push_back({applicationName, commandLine, processSecurity != NULL || threadSecurity != NULL,
+                         inheritHandles, flags, environment, currentDirectory, *startupInfo});
+    if (scenario.createError != 0)
+        return FailWith(scenario.createError);
+    *processInfo = {NewProcess, NewThread, NewProcessId, 0x789};
+    return Succeed();
+}
+
+BOOL WINAPI SubstituteSetProcessAffinityMask(HANDLE process, DWORD_PTR mask)
+{
+    calls.push_back(process == NewProcess && mask == 1 ? "SetProcessAffinityMask(new, 1)" : "SetProcessAffinityMask(?)");
+    return scenario.affinityError != 0 ? FailWith(scenario.affinityError) : Succeed();
+}
+
+DWORD WINAPI SubstituteResumeThread(HANDLE thread)
+{
+    calls.push_back(thread == NewThread ? "ResumeThread(new)" : "ResumeThread(?)");
+    if (scenario.resumeError != 0)
+        return FailWith(scenario.resumeError), static_cast<DWORD>(-1);
+    Succeed();
+    return 1;
+}
+
+SUBSTITUTE_IMPORT(GetCommandLineA, 0, SubstituteGetCommandLineA);
+SUBSTITUTE_IMPORT(GetPriorityClass, 4, SubstituteGetPriorityClass);
+SUBSTITUTE_IMPORT(CreateProcessA, 40, SubstituteCreateProcessA);
+SUBSTITUTE_IMPORT(SetProcessAffinityMask, 8, SubstituteSetProcessAffinityMask);
+SUBSTITUTE_IMPORT(ResumeThread, 4, SubstituteResumeThread);
+
+DWORD RunMain(const Scenario& given, std::vector<const char*> arguments)
+{
+    scenario = given;
+    calls.clear();
+    creations.clear();
+    reports.clear();
+    arguments.push_back(NULL);
+    testing::internal::CaptureStdout();
+    int result = QuenlarkMain(static_cast<int>(arguments.size() - 1), const_cast<char**>(arguments.data()), NULL);
+    testing::internal::GetCapturedStdout();
+    return static_cast<DWORD>(result);
+}
+
+typedef std::vector<std::string> Calls;
+typedef std::vector<std::pair<std::string, DWORD>> Reports;
+
+TEST(LauncherRoutine, CreatesTheProcessSuspendedInANewConsoleAndGroupAtItsOwnPriority)
+{
+    for (DWORD priorityClass : {0ul, static_cast<DWORD>(HIGH_PRIORITY_CLASS), static_cast<DWORD>(IDLE_PRIORITY_CLASS)}) {
+        SCOPED_TRACE(priorityClass);
+        EXPECT_EQ(RunMain({"quenlark app.exe x", priorityClass, 0, 0, 0}, {"quenlark", "app.exe", "x"}), NewProcessId);
+        ASSERT_EQ(creations.size(), 1u);
+        const CreateProcessCall& call = creations[0];
+        EXPECT_EQ(call.applicationName, nullptr);
+        EXPECT_EQ(call.commandLine, scenario.commandLine + 9);
+        EXPECT_FALSE(call.securityGiven);
+        EXPECT_FALSE(call.inheritHandles);
+        EXPECT_EQ(call.flags, priorityClass | 0x214);
+        EXPECT_EQ(call.environment, nullptr);
+        EXPECT_EQ(call.currentDirectory, nullptr);
+
+        STARTUPINFOA expected = {};
+        expected.cb = sizeof expected;
+        EXPECT_EQ(memcmp(&call.startupInfo, &expected, sizeof expected), 0) << "only the size is set";
+    }
+    EXPECT_EQ(calls, Calls({"GetPriorityClass(self)", "GetCommandLineA", "CreateProcessA", "ResumeThread(new)"}));
+}
+
+TEST(LauncherRoutine, SetsAffinityBeforeResumingAndResumesOnlyWithoutSlashS)
+{
+    struct Case {
+        std::vector<const char*> arguments;
+        Calls afterCreation;
+    };
+    const Case cases[] = {
+        {{"q", "app"}, {"ResumeThread(new)"}},
+        {{"q", "/u", "app"}, {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"}},
+        {{"q", "/s", "app"}, {}},
+        {{"q", "/S", "/u", "/U", "app"}, {"SetProcessAffinityMask(new, 1)"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.size());
+        std::string line = "q";
+        for (size_t i = 1; i < c.arguments.size(); ++i)
+            line += std::string(" ") + c.arguments[i];
+        Scenario given = {};
+        strcpy(given.commandLine, line.c_str());
+        EXPECT_EQ(RunMain(given, c.arguments), NewProcessId);
+        Calls afterCreation(calls.begin() + 3, calls.end());
+        EXPECT_EQ(afterCreation, c.afterCreation);
+        EXPECT_TRUE(reports.empty());
+    }
+}
+
+TEST(LauncherRoutine, ReportsEachFailureWithTheErrorOfTheCallThatFailed)
+{
+    struct Case {
+        Scenario scenario;
+        DWORD result;
+        Calls afterCreation;
+        Reports reports;
+    };
+    const Case cases[] = {
+        {{"q /u app", 0, ERROR_FILE_NOT_FOUND, 0, 0}, 0, {}, {{"Error creating process", ERROR_FILE_NOT_FOUND}}},
+        {{"q /u app", 0, 0, ERROR_ACCESS_DENIED, 0},
+         NewProcessId,
+         {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
+         {{"Error setting affinity mask for new process", ERROR_ACCESS_DENIED}}},
+        {{"q /u app", 0, 0, 0, ERROR_INVALID_HANDLE},
+         NewProcessId,
+         {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
+         {{"Error resuming thread", ERROR_INVALID_HANDLE}}},
+        {{"q /u app", 0, 0, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE},
+         NewProcessId,
+         {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
+         {{"Error setting affinity mask for new process", ERROR_ACCESS_DENIED},
+          {"Error resuming thread", ERROR_INVALID_HANDLE}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.scenario.createError << "/" << c.scenario.affinityError << "/"
+                                        << c.scenario.resumeError);
+        EXPECT_EQ(RunMain(c.scenario, {"q", "/u", "app"}), c.result);
+        Calls afterCreation(calls.begin() + 3, calls.end());
+        EXPECT_EQ(afterCreation, c.afterCreation);
+        EXPECT_EQ(reports, c.reports);
+    }
+}
+
+TEST(LauncherRoutine, NeverCreatesAProcessWithoutACommandText)
+{
+    // "app" was typed as "a""pp": it does not stand in the raw command line.
+    EXPECT_EQ(RunMain({"q a\"\"pp", 0, 0, 0, 0}, {"q", "app"}), 0u);
+    EXPECT_TRUE(creations.empty());
+    EXPECT_EQ(reports, Reports({{"Error creating process", ERROR_INVALID_PARAMETER}}));
+}
+
+TEST(LauncherRoutine, StartsNothingWithoutACommandWord)
+{
+    const std::vector<const char*> argumentLists[] = {{"q"}, {"q", "/u"}, {"q", "/s", "/U"}, {"q", ""}, {"q", "/u", ""}};
+    for (const std::vector<const char*>& arguments : argumentLists) {
+        SCOPED_TRACE(arguments.size());
+        EXPECT_EQ(RunMain({"q", 0, 0, 0, 0}, arguments), 0u);
+        EXPECT_TRUE(creations.empty());
+        EXPECT_TRUE(reports.empty());
+    }
+}
+
+} // namespace
+
+// Stands in for the real error output: records what would be reported, with the
+// last error as the report would read it.
+void ReportLastError(const char* message)
+{
+    reports.emplace_back(message, GetLastError());
+}

@@ -1,0 +1,11 @@
+#ifndef QUENLARK_TESTS_CAPTURE_STREAM_H
+#define QUENLARK_TESTS_CAPTURE_STREAM_H
+
+#include <functional>
+#include <string>
+
+// What `write` wrote to standard error, bytes as a redirected file gets them
+// (the stream stays in text mode).
+std::string CaptureStandardError(const std::function<void()>& write);
+
+#endif

@@ -1,0 +1,27 @@
+#include "console_lines.h"
+
+std::vector<std::string> ConsoleLines(const std::string& bytes)
+{
+    std::vector<std::string> lines(1);
+    size_t column = 0;
+    for (char c : bytes) {
+        if (c == '\n') {
+            lines.emplace_back();
+            column = 0;
+            continue;
+        }
+        if (c == '\r') {
+            column = 0;
+            continue;
+        }
+        std::string& line = lines.back();
+        if (column < line.size())
+            line[column] = c;
+        else
+            line += c;
+        ++column;
+    }
+    if (lines.back().empty())
+        lines.pop_back();
+    return lines;
+}

@@ -1,0 +1,13 @@
+#ifndef QUENLARK_TESTS_SYSTEM_TEXT_H
+#define QUENLARK_TESTS_SYSTEM_TEXT_H
+
+#include <string>
+
+// The system's own text for an error code, on one line, without trailing
+// blanks; empty when the system has none.
+std::string SystemText(unsigned long errorCode);
+
+// Wine's FormatMessage and CreateProcess differ from Windows in a few details.
+bool RunningUnderWine();
+
+#endif
