@@ -4,12 +4,18 @@
 #include <stdexcept>
 #include <vector>
 
-static std::string ReadToEnd(HANDLE pipe)
+// Pipes large enough for all a launcher writes, so that it never waits on them.
+const DWORD PipeSize = 65536;
+
+// What stands in the pipe now. Reading to its end instead would hang whenever
+// some other process (a wrongly inherited handle) still holds the write end.
+static std::string ReadWhatIsThere(HANDLE pipe)
 {
     std::string bytes;
     char buffer[4096];
-    DWORD count = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &count, NULL) && count > 0)
+    DWORD available = 0, count = 0;
+    while (PeekNamedPipe(pipe, NULL, 0, NULL, &available, NULL) && available > 0 &&
+           ReadFile(pipe, buffer, sizeof buffer, &count, NULL) && count > 0)
         bytes.append(buffer, count);
     return bytes;
 }
@@ -18,7 +24,8 @@ ProgramResult RunProgram(const std::string& commandLine, unsigned long creationF
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE outputRead, outputWrite, errorsRead, errorsWrite;
-    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, 0) || !CreatePipe(&errorsRead, &errorsWrite, &inheritable, 0))
+    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, PipeSize) ||
+        !CreatePipe(&errorsRead, &errorsWrite, &inheritable, PipeSize))
         throw std::runtime_error("CreatePipe failed");
     SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errorsRead, HANDLE_FLAG_INHERIT, 0);
@@ -40,10 +47,11 @@ ProgramResult RunProgram(const std::string& commandLine, unsigned long creationF
         throw std::runtime_error("cannot start " + commandLine);
 
     ProgramResult result;
-    result.output = ReadToEnd(outputRead);
-    result.errors = ReadToEnd(errorsRead);
-    WaitForSingleObject(processInfo.hProcess, INFINITE);
+    if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
+        throw std::runtime_error("still running after a minute: " + commandLine);
     GetExitCodeProcess(processInfo.hProcess, &result.exitStatus);
+    result.output = ReadWhatIsThere(outputRead);
+    result.errors = ReadWhatIsThere(errorsRead);
     CloseHandle(processInfo.hProcess);
     CloseHandle(processInfo.hThread);
     CloseHandle(outputRead);
