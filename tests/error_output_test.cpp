@@ -34,18 +34,9 @@ std::string WithoutTrailingBlanks(std::string line)
 }
 
 // What PrintFormattedMessage writes to a binary stream, byte for byte.
-std::string Formatted(const char* format, const char* insert, int* result = NULL)
+std::string Formatted(const char* format, const char* insert)
 {
-    FILE* file = tmpfile();
-    int written = PrintFormattedMessage(file, format, insert);
-    if (result != NULL)
-        *result = written;
-    std::string bytes;
-    rewind(file);
-    for (int c = fgetc(file); c != EOF; c = fgetc(file))
-        bytes += static_cast<char>(c);
-    fclose(file);
-    return bytes;
+    return CaptureStream([&](FILE* file) { EXPECT_EQ(PrintFormattedMessage(file, format, insert), 1); });
 }
 
 TEST(ErrorOutput, ReportFormsByMessageAndSystemText)

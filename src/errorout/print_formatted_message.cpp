@@ -24,9 +24,11 @@ int PrintFormattedMessage(FILE* stream, const char* format, ...)
 
     char* wrapped = NULL;
     length = FormatMessageA(WrapFlags, filledIn, 0, 0, reinterpret_cast<LPSTR>(&wrapped), 0, NULL);
-    LocalFree(filledIn);
-    if (length == 0)
+    if (length == 0) {
+        LocalFree(filledIn);
         return 0;
+    }
+    LocalFree(filledIn);
 
     ConvertToOemCodePage(wrapped);
     fprintf(stream, "%s", wrapped);

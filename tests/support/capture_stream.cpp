@@ -2,7 +2,15 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
+
+static std::string ReadFromStart(FILE* file)
+{
+    std::string bytes;
+    rewind(file);
+    for (int c = fgetc(file); c != EOF; c = fgetc(file))
+        bytes += static_cast<char>(c);
+    return bytes;
+}
 
 std::string CaptureStandardError(const std::function<void()>& write)
 {
@@ -17,10 +25,16 @@ std::string CaptureStandardError(const std::function<void()>& write)
     fflush(stderr);
     _dup2(original, 2);
     _close(original);
-    std::string bytes;
-    rewind(file);
-    for (int c = fgetc(file); c != EOF; c = fgetc(file))
-        bytes += static_cast<char>(c);
+    std::string bytes = ReadFromStart(file);
+    fclose(file);
+    return bytes;
+}
+
+std::string CaptureStream(const std::function<void(FILE*)>& write)
+{
+    FILE* file = tmpfile();
+    write(file);
+    std::string bytes = ReadFromStart(file);
     fclose(file);
     return bytes;
 }
