@@ -96,10 +96,12 @@ BOOL WINAPI SubstituteSetProcessAffinityMask(HANDLE process, DWORD_PTR mask)
 DWORD WINAPI SubstituteResumeThread(HANDLE thread)
 {
     calls.push_back(thread == NewThread ? "ResumeThread(new)" : "ResumeThread(?)");
-    if (scenario.resumeError != 0)
-        return FailWith(scenario.resumeError), static_cast<DWORD>(-1);
+    if (scenario.resumeError != 0) {
+        FailWith(scenario.resumeError);
+        return static_cast<DWORD>(-1);
+    }
     Succeed();
-    return 1;
+    return 1; // the suspend count before resuming
 }
 
 SUBSTITUTE_IMPORT(GetCommandLineA, 0, SubstituteGetCommandLineA);
