@@ -44,13 +44,50 @@ std::string QuotedLauncher()
     return "\"" + ProgramFolder() + "\\quenlark.exe\"";
 }
 
-std::string TestFolder(const std::string& name)
+// This test process's own folder for the files it makes. Wine hands out the
+// same process ids again once its server has restarted, so the id alone would
+// meet the reports of an earlier run; the process's start time tells runs apart.
+std::string RunFolder()
 {
+    static std::string folder;
+    if (!folder.empty())
+        return folder;
+    FILETIME started, unused;
+    GetProcessTimes(GetCurrentProcess(), &started, &unused, &unused, &unused);
     char temporary[MAX_PATH];
     GetTempPathA(MAX_PATH, temporary);
-    std::string folder = std::string(temporary) + "quenlark-tests-" + std::to_string(GetCurrentProcessId());
+    folder = std::string(temporary) + "quenlark-tests-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string((static_cast<unsigned long long>(started.dwHighDateTime) << 32) | started.dwLowDateTime);
     CreateDirectoryA(folder.c_str(), NULL);
-    folder += "\\" + name;
+    return folder;
+}
+
+void RemoveFolderTree(const std::string& folder)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName, path = folder + "\\" + name;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                DeleteFileA(path.c_str());
+            else if (name != "." && name != "..")
+                RemoveFolderTree(path);
+        } while (FindNextFileA(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// Leaves nothing in the temporary folder once the tests of this process are done.
+class RunFolderRemoval : public testing::Environment {
+    void TearDown() override { RemoveFolderTree(RunFolder()); }
+};
+const testing::Environment* const runFolderRemoval = testing::AddGlobalTestEnvironment(new RunFolderRemoval);
+
+std::string TestFolder(const std::string& name)
+{
+    std::string folder = RunFolder() + "\\" + name;
     CreateDirectoryA(folder.c_str(), NULL);
     return folder;
 }
