@@ -1,11 +1,13 @@
-// Error output with FormatMessageA and LocalFree substituted: every failure of
-// a formatting call, and every text the platform allocates released on each path.
+// Error output with FormatMessageA, LocalFree and the library loading calls
+// substituted: every failure of a formatting call, every text the platform
+// allocates released on each path, and where user32 is loaded from.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "error_output.h"
 #include "support/capture_stream.h"
@@ -15,11 +17,15 @@ namespace {
 
 typedef DWORD(WINAPI* FormatMessageAFunction)(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*);
 typedef HLOCAL(WINAPI* LocalFreeFunction)(HLOCAL);
+typedef HMODULE(WINAPI* LoadLibraryExAFunction)(LPCSTR, HANDLE, DWORD);
+typedef HMODULE(WINAPI* LoadLibraryAFunction)(LPCSTR);
 
 int formatCalls = 0;
 int failingFormatCall = 0; // 0: none fails
 std::set<void*> unreleased;
 int strayReleases = 0;
+DWORD searchFlagRefusal = 0; // 0: LoadLibraryExA takes the system-folder flag
+std::vector<std::string> libraryLoads;
 
 template <typename Function> Function Kernel32(const char* name)
 {
@@ -49,8 +55,28 @@ HLOCAL WINAPI SubstituteLocalFree(HLOCAL memory)
     return realLocalFree(memory);
 }
 
+HMODULE WINAPI SubstituteLoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags)
+{
+    libraryLoads.push_back("LoadLibraryExA " + std::string(name) + " " + std::to_string(flags));
+    if (searchFlagRefusal != 0) {
+        SetLastError(searchFlagRefusal);
+        return NULL;
+    }
+    static LoadLibraryExAFunction realLoadLibraryExA = Kernel32<LoadLibraryExAFunction>("LoadLibraryExA");
+    return realLoadLibraryExA(name, file, flags);
+}
+
+HMODULE WINAPI SubstituteLoadLibraryA(LPCSTR name)
+{
+    libraryLoads.push_back("LoadLibraryA " + std::string(name));
+    static LoadLibraryAFunction realLoadLibraryA = Kernel32<LoadLibraryAFunction>("LoadLibraryA");
+    return realLoadLibraryA(name);
+}
+
 SUBSTITUTE_IMPORT(FormatMessageA, 28, SubstituteFormatMessageA);
 SUBSTITUTE_IMPORT(LocalFree, 4, SubstituteLocalFree);
+SUBSTITUTE_IMPORT(LoadLibraryExA, 12, SubstituteLoadLibraryExA);
+SUBSTITUTE_IMPORT(LoadLibraryA, 4, SubstituteLoadLibraryA);
 
 void FailFormatCall(int call)
 {
@@ -97,6 +123,44 @@ TEST(ErrorOutputFailures, PrintFormattedMessageWritesNothingWhenAPassFails)
         fclose(file);
         EXPECT_TRUE(unreleased.empty());
         EXPECT_EQ(strayReleases, 0);
+    }
+}
+
+TEST(ErrorOutputFailures, LoadsUser32FromTheSystemFolderOnly)
+{
+    char systemFolder[MAX_PATH];
+    UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const std::string bySearchFlag = "LoadLibraryExA user32.dll " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    struct Case {
+        DWORD searchFlagRefusal;
+        std::vector<std::string> loads;
+        bool converted;
+    };
+    const Case cases[] = {
+        {0, {bySearchFlag}, true},
+        // Systems that predate the flag refuse it as an invalid parameter: then by full path.
+        {ERROR_INVALID_PARAMETER, {bySearchFlag, "LoadLibraryA " + std::string(systemFolder, length) + "\\user32.dll"}, true},
+        // Any other refusal: no other place is tried, and the report is written unconverted.
+        {ERROR_MOD_NOT_FOUND, {bySearchFlag}, false},
+    };
+    // In code page 1252 "\xe9" is e acute, which code page 437 holds as 0x82.
+    bool conversionSeen = GetACP() == 1252 && GetOEMCP() == 437;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.searchFlagRefusal);
+        FailFormatCall(0);
+        searchFlagRefusal = c.searchFlagRefusal;
+        libraryLoads.clear();
+        std::string written = CaptureStandardError([] {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            ReportLastError("Caf\xe9");
+        });
+        searchFlagRefusal = 0;
+        EXPECT_EQ(libraryLoads, c.loads);
+        if (conversionSeen)
+            EXPECT_EQ(written.substr(0, 6), c.converted ? "Caf\x82: " : "Caf\xe9: ");
+        else
+            EXPECT_EQ(written.substr(3, 2), ": ");
     }
 }
 

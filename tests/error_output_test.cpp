@@ -33,7 +33,8 @@ std::string WithoutTrailingBlanks(std::string line)
     return line.erase(line.find_last_not_of(' ') + 1);
 }
 
-// What PrintFormattedMessage writes to a binary stream, byte for byte.
+// What PrintFormattedMessage writes to a binary stream, byte for byte: its
+// lines end in a bare line feed, which a text-mode stream writes as CR LF.
 std::string Formatted(const char* format, const char* insert)
 {
     return CaptureStream([&](FILE* file) { EXPECT_EQ(PrintFormattedMessage(file, format, insert), 1); });
@@ -64,6 +65,7 @@ TEST(ErrorOutput, ReportFormsByMessageAndSystemText)
         ASSERT_EQ(lines.size(), 1u) << bytes;
         EXPECT_EQ(WithoutTrailingBlanks(lines[0]), c.shown);
         EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << "ends in a line break";
+        EXPECT_TRUE(EndsEachLineWithOneCrLf(bytes)) << bytes;
     }
 }
 
@@ -90,7 +92,7 @@ TEST(ErrorOutput, WrapsAtMessageLineWidthBetweenWords)
         text += "word" + std::to_string(word) + (word % 7 == 6 ? "\r\n" : " ");
     std::string bytes = Formatted("%1%%n", text.c_str());
 
-    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    ASSERT_EQ(bytes.back(), '\n');
     std::istringstream expectedWords(text);
     std::string expectedWord;
     std::string rejoined;
@@ -109,14 +111,38 @@ TEST(ErrorOutput, WrapsAtMessageLineWidthBetweenWords)
     }
 }
 
+TEST(ErrorOutput, LinesHoldAtMost78Columns)
+{
+    // A line of 77 columns fits; at 79 its last word moves to a line of its own.
+    // (Wine breaks a line that would fill all 78 columns, so 78 itself is not pinned.)
+    const std::string x68(68, 'x'), x70(70, 'x'), y8(8, 'y');
+    std::vector<std::string> lines = ConsoleLines(Formatted("%1%%n", (x68 + " " + y8).c_str()));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(WithoutTrailingBlanks(lines[0]), x68 + " " + y8);
+    lines = ConsoleLines(Formatted("%1%%n", (x70 + " " + y8).c_str()));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(WithoutTrailingBlanks(lines[0]), x70);
+    EXPECT_EQ(WithoutTrailingBlanks(lines[1]), y8);
+}
+
+TEST(ErrorOutput, AWrappedReportReachesAFileWithEachLineEndOnce)
+{
+    std::string message = "Error creating process";
+    while (message.size() < 160)
+        message += " again";
+    std::string bytes = Report(message.c_str(), ERROR_FILE_NOT_FOUND);
+    EXPECT_GE(ConsoleLines(bytes).size(), 3u) << bytes;
+    EXPECT_TRUE(EndsEachLineWithOneCrLf(bytes)) << bytes;
+}
+
 TEST(ErrorOutput, PercentSignsInInsertsAreReadOnceMore)
 {
     // The filled-in text is formatted a second time, so escapes in it take effect
     // and insert references stay as they are.
-    EXPECT_EQ(Formatted("%1%%n", "a %1 b%nc"), "a %1 b\r\nc\r\n");
+    EXPECT_EQ(Formatted("%1%%n", "a %1 b%nc"), "a %1 b\nc\n");
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine keeps \"%%\" as two characters when inserts are ignored";
-    EXPECT_EQ(Formatted("%1%%n", "100%% sure"), "100% sure\r\n");
+    EXPECT_EQ(Formatted("%1%%n", "100%% sure"), "100% sure\n");
 }
 
 TEST(ErrorOutput, LongWordsAreNotSplit)
@@ -124,7 +150,7 @@ TEST(ErrorOutput, LongWordsAreNotSplit)
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine splits words longer than the line width";
     std::string longWord(100, 'x');
-    EXPECT_EQ(Formatted("%1%%n", ("a " + longWord + " b").c_str()), "a\r\n" + longWord + "\r\nb\r\n");
+    EXPECT_EQ(Formatted("%1%%n", ("a " + longWord + " b").c_str()), "a\n" + longWord + "\nb\n");
 }
 
 TEST(ErrorOutput, FlushesTheStream)
@@ -132,7 +158,7 @@ TEST(ErrorOutput, FlushesTheStream)
     FILE* file = tmpfile();
     setvbuf(file, NULL, _IOFBF, 4096);
     EXPECT_EQ(PrintFormattedMessage(file, "%1: %2%%n", "one", "two"), 1);
-    EXPECT_EQ(_filelength(_fileno(file)), 10) << "the text is still in the stream's buffer";
+    EXPECT_EQ(_filelength(_fileno(file)), 9) << "the text is still in the stream's buffer";
     fclose(file);
 }
 

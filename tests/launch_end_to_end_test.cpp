@@ -1,11 +1,12 @@
 // The built quenlark.exe, run as a user runs it. It starts the probe program,
-// which reports what it was given and stays until released.
+// which reports what it was given and stays until released. Command lines go
+// through the UTF-16 calls only, so that none of their characters is lost or
+// mapped before quenlark sees it.
 #include <windows.h>
 #include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -16,10 +17,10 @@
 
 namespace {
 
-typedef std::map<std::string, std::string> ProbeReport;
+typedef std::map<std::wstring, std::wstring> ProbeReport;
 
 struct ProbeEvents {
-    std::string reportPath;
+    std::wstring reportPath;
     HANDLE ready;
     HANDLE release;
 };
@@ -39,44 +40,44 @@ const std::vector<std::string> UsageLines = {
     "/s    Create suspended.",
 };
 
-std::string QuotedLauncher()
+std::wstring QuotedLauncher()
 {
-    return "\"" + ProgramFolder() + "\\quenlark.exe\"";
+    return L"\"" + ProgramFolder() + L"\\quenlark.exe\"";
 }
 
 // This test process's own folder for the files it makes. Wine hands out the
 // same process ids again once its server has restarted, so the id alone would
 // meet the reports of an earlier run; the process's start time tells runs apart.
-std::string RunFolder()
+std::wstring RunFolder()
 {
-    static std::string folder;
+    static std::wstring folder;
     if (!folder.empty())
         return folder;
     FILETIME started, unused;
     GetProcessTimes(GetCurrentProcess(), &started, &unused, &unused, &unused);
-    char temporary[MAX_PATH];
-    GetTempPathA(MAX_PATH, temporary);
-    folder = std::string(temporary) + "quenlark-tests-" + std::to_string(GetCurrentProcessId()) + "-" +
-             std::to_string((static_cast<unsigned long long>(started.dwHighDateTime) << 32) | started.dwLowDateTime);
-    CreateDirectoryA(folder.c_str(), NULL);
+    wchar_t temporary[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    folder = std::wstring(temporary) + L"quenlark-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring((static_cast<unsigned long long>(started.dwHighDateTime) << 32) | started.dwLowDateTime);
+    CreateDirectoryW(folder.c_str(), NULL);
     return folder;
 }
 
-void RemoveFolderTree(const std::string& folder)
+void RemoveFolderTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName, path = folder + "\\" + name;
+            std::wstring name = entry.cFileName, path = folder + L"\\" + name;
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileA(path.c_str());
-            else if (name != "." && name != "..")
+                DeleteFileW(path.c_str());
+            else if (name != L"." && name != L"..")
                 RemoveFolderTree(path);
-        } while (FindNextFileA(search, &entry));
+        } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 // Leaves nothing in the temporary folder once the tests of this process are done.
@@ -85,16 +86,16 @@ class RunFolderRemoval : public testing::Environment {
 };
 const testing::Environment* const runFolderRemoval = testing::AddGlobalTestEnvironment(new RunFolderRemoval);
 
-std::string TestFolder(const std::string& name)
+std::wstring TestFolder(const std::wstring& name)
 {
-    std::string folder = RunFolder() + "\\" + name;
-    CreateDirectoryA(folder.c_str(), NULL);
+    std::wstring folder = RunFolder() + L"\\" + name;
+    CreateDirectoryW(folder.c_str(), NULL);
     return folder;
 }
 
-void CopyProgram(const std::string& name, const std::string& destination)
+void CopyProgram(const std::wstring& name, const std::wstring& destination)
 {
-    ASSERT_TRUE(CopyFileA((ProgramFolder() + "\\" + name).c_str(), destination.c_str(), FALSE)) << destination;
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\" + name).c_str(), destination.c_str(), FALSE)) << destination;
 }
 
 // Every probe gets its own report file and events, handed down through the
@@ -102,15 +103,29 @@ void CopyProgram(const std::string& name, const std::string& destination)
 ProbeEvents PrepareProbe()
 {
     static int probeCount = 0;
-    std::string name = "quenlark-probe-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++probeCount);
+    std::wstring name =
+        L"quenlark-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++probeCount);
     ProbeEvents events;
-    events.reportPath = TestFolder("reports") + "\\" + name + ".txt";
-    events.ready = CreateEventA(NULL, TRUE, FALSE, (name + "-ready").c_str());
-    events.release = CreateEventA(NULL, TRUE, FALSE, (name + "-release").c_str());
-    SetEnvironmentVariableA("QUENLARK_PROBE_REPORT", events.reportPath.c_str());
-    SetEnvironmentVariableA("QUENLARK_PROBE_EVENTS", name.c_str());
-    SetEnvironmentVariableA("QUENLARK_PROBE_VARIABLE", ("inherited " + name).c_str());
+    events.reportPath = TestFolder(L"reports") + L"\\" + name + L".txt";
+    events.ready = CreateEventW(NULL, TRUE, FALSE, (name + L"-ready").c_str());
+    events.release = CreateEventW(NULL, TRUE, FALSE, (name + L"-release").c_str());
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", events.reportPath.c_str());
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", name.c_str());
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_VARIABLE", (L"inherited " + name).c_str());
     return events;
+}
+
+std::wstring ReadUtf16File(const std::wstring& path)
+{
+    std::wstring text;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == NULL)
+        return text;
+    wchar_t buffer[512];
+    for (size_t count; (count = fread(buffer, sizeof(wchar_t), 512, file)) > 0;)
+        text.append(buffer, count);
+    fclose(file);
+    return text;
 }
 
 ProbeReport AwaitProbe(const ProbeEvents& events)
@@ -118,10 +133,11 @@ ProbeReport AwaitProbe(const ProbeEvents& events)
     ProbeReport report;
     if (WaitForSingleObject(events.ready, 10000) != WAIT_OBJECT_0)
         return report;
-    std::ifstream file(events.reportPath, std::ios::binary);
-    std::string line;
-    while (std::getline(file, line))
-        report[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+    std::wstring text = ReadUtf16File(events.reportPath);
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+        std::wstring line = text.substr(start, end - start);
+        report[line.substr(0, line.find(L'='))] = line.substr(line.find(L'=') + 1);
+    }
     return report;
 }
 
@@ -132,7 +148,7 @@ void ReleaseProbe(const ProbeEvents& events)
     CloseHandle(events.release);
 }
 
-Launch LaunchProbe(const std::string& commandLine, unsigned long creationFlags = 0)
+Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags = 0)
 {
     ProbeEvents events = PrepareProbe();
     Launch launch;
@@ -142,17 +158,17 @@ Launch LaunchProbe(const std::string& commandLine, unsigned long creationFlags =
     return launch;
 }
 
-std::string OwnAffinity()
+std::wstring OwnAffinity()
 {
     DWORD_PTR processMask = 0, systemMask = 0;
     GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
-    return std::to_string(static_cast<unsigned long long>(processMask));
+    return std::to_wstring(static_cast<unsigned long long>(processMask));
 }
 
-std::string OwnDirectory()
+std::wstring OwnDirectory()
 {
-    char directory[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, directory);
+    wchar_t directory[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, directory);
     return directory;
 }
 
@@ -169,10 +185,22 @@ DWORD FirstThreadOf(DWORD processId)
     return threadId;
 }
 
+// The probe ran, with this command line, as the process whose id the launcher returned.
+void ExpectProbeStartedWith(const Launch& launch, const std::wstring& commandLine, bool firstProcessorOnly)
+{
+    EXPECT_EQ(launch.launcher.output, "");
+    EXPECT_EQ(launch.launcher.errors, "");
+    ASSERT_FALSE(launch.report.empty()) << "the probe did not run";
+    EXPECT_EQ(std::to_wstring(launch.launcher.exitStatus), launch.report.at(L"pid"));
+    EXPECT_EQ(launch.report.at(L"commandline"), commandLine);
+    EXPECT_EQ(launch.report.at(L"affinity"), firstProcessorOnly ? L"1" : OwnAffinity());
+}
+
 void ExpectCreationReport(const ProgramResult& result, unsigned long errorCode)
 {
     EXPECT_EQ(result.exitStatus, 0u);
     EXPECT_EQ(result.output, "");
+    EXPECT_TRUE(EndsEachLineWithOneCrLf(result.errors)) << result.errors;
     std::vector<std::string> lines = ConsoleLines(result.errors);
     ASSERT_EQ(lines.size(), 1u) << result.errors;
     std::string shown = lines[0].substr(0, lines[0].find_last_not_of(' ') + 1);
@@ -185,50 +213,69 @@ void ExpectCreationReport(const ProgramResult& result, unsigned long errorCode)
 TEST(Launch, HandsOnTheCommandAsTypedAndReturnsItsProcessId)
 {
     struct Case {
-        const char* arguments;
-        const char* commandLine;
+        const wchar_t* arguments;
+        const wchar_t* commandLine;
         bool firstProcessorOnly;
     };
     const Case cases[] = {
-        {"probe.exe", "probe.exe", false},
-        {"/u /U probe.exe a", "probe.exe a", true},
-        {"probe.exe /u /s", "probe.exe /u /s", false},
-        {" /u   probe.exe   a   b ", "probe.exe   a   b ", true},
-        {"\"probe.exe\" \"x  y\" \\\"z", "\"probe.exe\" \"x  y\" \\\"z", false},
+        {L"probe.exe", L"probe.exe", false},
+        {L"/u /U probe.exe a", L"probe.exe a", true},
+        {L"probe.exe /u /s", L"probe.exe /u /s", false},
+        {L" /u   probe.exe   a   b ", L"probe.exe   a   b ", true},
+        {L"\"probe.exe\" \"x  y\" \\\"z", L"\"probe.exe\" \"x  y\" \\\"z", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        Launch launch = LaunchProbe(QuotedLauncher() + " " + c.arguments);
-        EXPECT_EQ(launch.launcher.output, "");
-        EXPECT_EQ(launch.launcher.errors, "");
-        ASSERT_FALSE(launch.report.empty()) << "the probe did not run";
-        EXPECT_EQ(std::to_string(launch.launcher.exitStatus), launch.report["pid"]);
-        EXPECT_EQ(launch.report["commandline"], c.commandLine);
-        EXPECT_EQ(launch.report["affinity"], c.firstProcessorOnly ? "1" : OwnAffinity());
-        EXPECT_EQ(launch.report["directory"], OwnDirectory());
-        EXPECT_EQ(launch.report["variable"].rfind("inherited quenlark-probe-", 0), 0u);
+        Launch launch = LaunchProbe(QuotedLauncher() + L" " + c.arguments);
+        ExpectProbeStartedWith(launch, c.commandLine, c.firstProcessorOnly);
+        EXPECT_EQ(launch.report[L"directory"], OwnDirectory());
+        EXPECT_EQ(launch.report[L"variable"].rfind(L"inherited quenlark-probe-", 0), 0u);
+    }
+}
+
+TEST(Launch, EveryCodeUnitOfTheCommandReachesTheNewProcess)
+{
+    // Folder names outside the ANSI code page, for the program started and for the launcher itself.
+    std::wstring probe = TestFolder(L"Программы") + L"\\probe.exe";
+    CopyProgram(L"probe.exe", probe);
+    std::wstring launcher = TestFolder(L"日本語") + L"\\quenlark.exe";
+    CopyProgram(L"quenlark.exe", launcher);
+    struct Case {
+        std::wstring launcherAndOptions;
+        std::wstring command;
+        bool firstProcessorOnly;
+    };
+    const Case cases[] = {
+        {QuotedLauncher(), L"probe.exe жук 日本語 😀", false},
+        // Best-fit mapping to the ANSI code page would make these "a b" in real quotes and a%1.
+        {QuotedLauncher(), L"probe.exe ＂a b＂ ａ％１", false},
+        {QuotedLauncher(), L"probe.exe a\xD800" L"b \xDC00", false}, // unpaired surrogates
+        {QuotedLauncher(), L"\"" + probe + L"\" ж", false},
+        {L"\"" + launcher + L"\" /u", L"\"" + ProgramFolder() + L"\\probe.exe\" 😀", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        ExpectProbeStartedWith(LaunchProbe(c.launcherAndOptions + L" " + c.command), c.command, c.firstProcessorOnly);
     }
 }
 
 TEST(Launch, QuotedPathWithSpacesKeepsItsQuotes)
 {
-    std::string probe = TestFolder("with space") + "\\probe.exe";
-    CopyProgram("probe.exe", probe);
-    std::string command = "\"" + probe + "\" -x \"a  b\"";
-    Launch launch = LaunchProbe(QuotedLauncher() + " " + command);
-    EXPECT_EQ(launch.report["commandline"], command);
-    EXPECT_EQ(std::to_string(launch.launcher.exitStatus), launch.report["pid"]);
+    std::wstring probe = TestFolder(L"with space") + L"\\probe.exe";
+    CopyProgram(L"probe.exe", probe);
+    std::wstring command = L"\"" + probe + L"\" -x \"a  b\"";
+    ExpectProbeStartedWith(LaunchProbe(QuotedLauncher() + L" " + command), command, false);
 }
 
 TEST(Launch, WordInTheLaunchersOwnPathIsNotTheCommand)
 {
-    std::string folder = TestFolder("lark");
-    if (folder.find(' ') != std::string::npos)
+    std::wstring folder = TestFolder(L"lark");
+    if (folder.find(L' ') != std::wstring::npos)
         GTEST_SKIP() << "the temporary folder has a space; this case needs an unquoted launcher path";
-    CopyProgram("quenlark.exe", folder + "\\quenlark.exe");
-    CopyProgram("probe.exe", folder + "\\lark.exe");
-    Launch launch = LaunchProbe(folder + "\\quenlark.exe lark.exe x");
-    EXPECT_EQ(launch.report["commandline"], "lark.exe x");
+    CopyProgram(L"quenlark.exe", folder + L"\\quenlark.exe");
+    CopyProgram(L"probe.exe", folder + L"\\lark.exe");
+    Launch launch = LaunchProbe(folder + L"\\quenlark.exe lark.exe x");
+    EXPECT_EQ(launch.report[L"commandline"], L"lark.exe x");
 }
 
 TEST(Launch, NewProcessHasAConsoleOfItsOwn)
@@ -243,19 +290,20 @@ TEST(Launch, NewProcessHasAConsoleOfItsOwn)
     SetStdHandle(STD_OUTPUT_HANDLE, output);
     SetStdHandle(STD_ERROR_HANDLE, errors);
 
-    Launch launch = LaunchProbe(QuotedLauncher() + " probe.exe");
-    std::string console = launch.report["console"];
-    EXPECT_NE(console.find(launch.report["pid"] + ","), std::string::npos) << console;
-    EXPECT_EQ(("," + console).find("," + std::to_string(GetCurrentProcessId()) + ","), std::string::npos) << console;
+    Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe");
+    std::wstring console = launch.report[L"console"];
+    EXPECT_NE(console.find(launch.report[L"pid"] + L","), std::wstring::npos) << console;
+    EXPECT_EQ((L"," + console).find(L"," + std::to_wstring(GetCurrentProcessId()) + L","), std::wstring::npos)
+        << console;
 }
 
 TEST(Launch, SlashSLeavesTheProcessSuspended)
 {
     ProbeEvents events = PrepareProbe();
-    ProgramResult result = RunProgram(QuotedLauncher() + " /S probe.exe");
+    ProgramResult result = RunProgram(QuotedLauncher() + L" /S probe.exe");
     ASSERT_NE(result.exitStatus, 0u) << result.errors;
 
-    EXPECT_EQ(GetFileAttributesA(events.reportPath.c_str()), INVALID_FILE_ATTRIBUTES) << "the probe ran";
+    EXPECT_EQ(GetFileAttributesW(events.reportPath.c_str()), INVALID_FILE_ATTRIBUTES) << "the probe ran";
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, FirstThreadOf(result.exitStatus));
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(ResumeThread(thread), 1u) << "suspend count before resuming";
@@ -263,7 +311,7 @@ TEST(Launch, SlashSLeavesTheProcessSuspended)
 
     ProbeReport report = AwaitProbe(events);
     ReleaseProbe(events);
-    EXPECT_EQ(report["pid"], std::to_string(result.exitStatus));
+    EXPECT_EQ(report[L"pid"], std::to_wstring(result.exitStatus));
 }
 
 TEST(Launch, NewProcessInheritsNoHandles)
@@ -275,7 +323,7 @@ TEST(Launch, NewProcessInheritsNoHandles)
 
     // The launcher inherits the write end; once it has ended, only the probe could hold it.
     ProbeEvents events = PrepareProbe();
-    ProgramResult result = RunProgram(QuotedLauncher() + " probe.exe");
+    ProgramResult result = RunProgram(QuotedLauncher() + L" probe.exe");
     CloseHandle(writeEnd);
     ASSERT_FALSE(AwaitProbe(events).empty());
 
@@ -291,45 +339,49 @@ TEST(Launch, NewProcessRunsAtTheLaunchersPriorityClass)
 {
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine ignores priority classes given to CreateProcess";
-    Launch launch = LaunchProbe(QuotedLauncher() + " probe.exe", ABOVE_NORMAL_PRIORITY_CLASS);
-    EXPECT_EQ(launch.report["priority"], std::to_string(ABOVE_NORMAL_PRIORITY_CLASS));
+    Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe", ABOVE_NORMAL_PRIORITY_CLASS);
+    EXPECT_EQ(launch.report[L"priority"], std::to_wstring(ABOVE_NORMAL_PRIORITY_CLASS));
 }
 
 TEST(Launch, ShowsUsageWhenThereIsNoCommand)
 {
-    for (const char* arguments : {"", " /u", " /s /U", " \"\""}) {
+    for (const wchar_t* arguments : {L"", L" /u", L" /s /U", L" \"\""}) {
         SCOPED_TRACE(arguments);
         ProgramResult result = RunProgram(QuotedLauncher() + arguments);
         EXPECT_EQ(result.exitStatus, 0u);
         EXPECT_EQ(ConsoleLines(result.output), UsageLines);
         EXPECT_EQ(result.errors, "");
     }
-    // The usage text goes through a text-mode stream, which adds a carriage
-    // return before each line feed.
+    // A file or a pipe gets each line end as CR LF, once.
     EXPECT_EQ(RunProgram(QuotedLauncher()).output,
-              "Creates a process and returns process id.\r\r\nSyntax:\r\r\n\r\nquenlark [/u] [/s] commandline\r\r\n\r\n"
-              "/u    Run on first processor only.\r\r\n/s    Create suspended.\r\n");
+              "Creates a process and returns process id.\r\nSyntax:\r\n\r\nquenlark [/u] [/s] commandline\r\n\r\n"
+              "/u    Run on first processor only.\r\n/s    Create suspended.\r\n");
 }
 
 TEST(Launch, ReportsWhatKeptTheProcessFromStarting)
 {
-    std::string notAProgram = TestFolder("text") + "\\not-a-program.exe";
-    std::ofstream(notAProgram) << "just text\n";
+    std::wstring notAProgram = TestFolder(L"text") + L"\\not-a-program.exe";
+    FILE* text = _wfopen(notAProgram.c_str(), L"wb");
+    ASSERT_NE(text, nullptr);
+    fputs("just text\n", text);
+    fclose(text);
     struct Case {
-        std::string arguments;
+        std::wstring arguments;
         unsigned long errorCode; // 0: whichever the system gives
     };
     const Case cases[] = {
-        {"no-such-program.exe", ERROR_FILE_NOT_FOUND},
-        {"/?", 0},
-        {"-u probe.exe", 0},
-        {"/s/u probe.exe", 0},
-        {"\"pro\"be.exe", ERROR_INVALID_PARAMETER}, // pieced together: not in the raw command line
-        {notAProgram, ERROR_BAD_EXE_FORMAT},        // a system text with an insert reference
+        {L"no-such-program.exe", ERROR_FILE_NOT_FOUND},
+        {L"/?", 0},
+        {L"-u probe.exe", 0},
+        {L"/s/u probe.exe", 0},
+        // Pieced together, or holding a quote: not in the raw command line as the runtime gave it.
+        {L"\"pro\"be.exe", ERROR_INVALID_PARAMETER},
+        {L"\"probe.exe\"\"", ERROR_INVALID_PARAMETER},
+        {notAProgram, ERROR_BAD_EXE_FORMAT}, // a system text with an insert reference
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        ExpectCreationReport(RunProgram(QuotedLauncher() + " " + c.arguments), c.errorCode);
+        ExpectCreationReport(RunProgram(QuotedLauncher() + L" " + c.arguments), c.errorCode);
     }
     EXPECT_NE(SystemText(ERROR_BAD_EXE_FORMAT).find("%1"), std::string::npos);
 }
@@ -338,10 +390,10 @@ TEST(Launch, WildcardsAreNotExpanded)
 {
     // Expanded, "prob?.exe" would become "probe.exe", which does not stand in the
     // raw command line: the report would be the invalid-parameter one.
-    std::string testsFolder = OwnDirectory();
-    SetCurrentDirectoryA(ProgramFolder().c_str());
-    ProgramResult result = RunProgram(QuotedLauncher() + " prob?.exe");
-    SetCurrentDirectoryA(testsFolder.c_str());
+    std::wstring testsFolder = OwnDirectory();
+    SetCurrentDirectoryW(ProgramFolder().c_str());
+    ProgramResult result = RunProgram(QuotedLauncher() + L" prob?.exe");
+    SetCurrentDirectoryW(testsFolder.c_str());
     ExpectCreationReport(result, 0);
     EXPECT_EQ(result.errors.find(SystemText(ERROR_INVALID_PARAMETER)), std::string::npos) << result.errors;
 }

@@ -12,7 +12,7 @@
 #include "error_output.h"
 #include "support/substitute_import.h"
 
-extern "C" int QuenlarkMain(int argumentCount, char** arguments, char** environment);
+extern "C" int QuenlarkMain(int argumentCount, wchar_t** arguments, wchar_t** environment);
 
 namespace {
 
@@ -24,7 +24,7 @@ HANDLE const NewThread = reinterpret_cast<HANDLE>(0x4560);
 const DWORD NewProcessId = 0x87654320;
 
 struct Scenario {
-    char commandLine[128];
+    wchar_t commandLine[128];
     DWORD priorityClass;
     DWORD createError; // 0: the call succeeds
     DWORD affinityError;
@@ -32,14 +32,14 @@ struct Scenario {
 };
 
 struct CreateProcessCall {
-    const char* applicationName;
-    char* commandLine;
+    const wchar_t* applicationName;
+    wchar_t* commandLine;
     bool securityGiven;
     BOOL inheritHandles;
     DWORD flags;
     void* environment;
-    const char* currentDirectory;
-    STARTUPINFOA startupInfo;
+    const wchar_t* currentDirectory;
+    STARTUPINFOW startupInfo;
 };
 
 Scenario scenario;
@@ -59,9 +59,9 @@ BOOL FailWith(DWORD error)
     return FALSE;
 }
 
-LPSTR WINAPI SubstituteGetCommandLineA()
+LPWSTR WINAPI SubstituteGetCommandLineW()
 {
-    calls.push_back("GetCommandLineA");
+    calls.push_back("GetCommandLineW");
     Succeed();
     return scenario.commandLine;
 }
@@ -73,12 +73,12 @@ DWORD WINAPI SubstituteGetPriorityClass(HANDLE process)
     return scenario.priorityClass;
 }
 
-BOOL WINAPI SubstituteCreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIBUTES processSecurity,
-                                     LPSECURITY_ATTRIBUTES threadSecurity, BOOL inheritHandles, DWORD flags,
-                                     LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                                     LPPROCESS_INFORMATION processInfo)
+BOOL WINAPI SubstituteCreateProcessW(LPCWSTR applicationName, LPWSTR commandLine,
+                                     LPSECURITY_ATTRIBUTES processSecurity, LPSECURITY_ATTRIBUTES threadSecurity,
+                                     BOOL inheritHandles, DWORD flags, LPVOID environment, LPCWSTR currentDirectory,
+                                     LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo)
 {
-    calls.push_back("CreateProcessA");
+    calls.push_back("CreateProcessW");
     creations.push_back({applicationName, commandLine, processSecurity != NULL || threadSecurity != NULL,
                          inheritHandles, flags, environment, currentDirectory, *startupInfo});
     if (scenario.createError != 0)
@@ -104,13 +104,13 @@ DWORD WINAPI SubstituteResumeThread(HANDLE thread)
     return 1; // the suspend count before resuming
 }
 
-SUBSTITUTE_IMPORT(GetCommandLineA, 0, SubstituteGetCommandLineA);
+SUBSTITUTE_IMPORT(GetCommandLineW, 0, SubstituteGetCommandLineW);
 SUBSTITUTE_IMPORT(GetPriorityClass, 4, SubstituteGetPriorityClass);
-SUBSTITUTE_IMPORT(CreateProcessA, 40, SubstituteCreateProcessA);
+SUBSTITUTE_IMPORT(CreateProcessW, 40, SubstituteCreateProcessW);
 SUBSTITUTE_IMPORT(SetProcessAffinityMask, 8, SubstituteSetProcessAffinityMask);
 SUBSTITUTE_IMPORT(ResumeThread, 4, SubstituteResumeThread);
 
-DWORD RunMain(const Scenario& given, std::vector<const char*> arguments)
+DWORD RunMain(const Scenario& given, std::vector<const wchar_t*> arguments)
 {
     scenario = given;
     calls.clear();
@@ -118,7 +118,7 @@ DWORD RunMain(const Scenario& given, std::vector<const char*> arguments)
     reports.clear();
     arguments.push_back(NULL);
     testing::internal::CaptureStdout();
-    int result = QuenlarkMain(static_cast<int>(arguments.size() - 1), const_cast<char**>(arguments.data()), NULL);
+    int result = QuenlarkMain(static_cast<int>(arguments.size() - 1), const_cast<wchar_t**>(arguments.data()), NULL);
     testing::internal::GetCapturedStdout();
     return static_cast<DWORD>(result);
 }
@@ -130,7 +130,8 @@ TEST(LauncherRoutine, CreatesTheProcessSuspendedInANewConsoleAndGroupAtItsOwnPri
 {
     for (DWORD priorityClass : {0ul, static_cast<DWORD>(HIGH_PRIORITY_CLASS), static_cast<DWORD>(IDLE_PRIORITY_CLASS)}) {
         SCOPED_TRACE(priorityClass);
-        EXPECT_EQ(RunMain({"quenlark app.exe x", priorityClass, 0, 0, 0}, {"quenlark", "app.exe", "x"}), NewProcessId);
+        EXPECT_EQ(RunMain({L"quenlark app.exe x", priorityClass, 0, 0, 0}, {L"quenlark", L"app.exe", L"x"}),
+                  NewProcessId);
         ASSERT_EQ(creations.size(), 1u);
         const CreateProcessCall& call = creations[0];
         EXPECT_EQ(call.applicationName, nullptr);
@@ -141,32 +142,32 @@ TEST(LauncherRoutine, CreatesTheProcessSuspendedInANewConsoleAndGroupAtItsOwnPri
         EXPECT_EQ(call.environment, nullptr);
         EXPECT_EQ(call.currentDirectory, nullptr);
 
-        STARTUPINFOA expected = {};
+        STARTUPINFOW expected = {};
         expected.cb = sizeof expected;
         EXPECT_EQ(memcmp(&call.startupInfo, &expected, sizeof expected), 0) << "only the size is set";
     }
-    EXPECT_EQ(calls, Calls({"GetPriorityClass(self)", "GetCommandLineA", "CreateProcessA", "ResumeThread(new)"}));
+    EXPECT_EQ(calls, Calls({"GetPriorityClass(self)", "GetCommandLineW", "CreateProcessW", "ResumeThread(new)"}));
 }
 
 TEST(LauncherRoutine, SetsAffinityBeforeResumingAndResumesOnlyWithoutSlashS)
 {
     struct Case {
-        std::vector<const char*> arguments;
+        std::vector<const wchar_t*> arguments;
         Calls afterCreation;
     };
     const Case cases[] = {
-        {{"q", "app"}, {"ResumeThread(new)"}},
-        {{"q", "/u", "app"}, {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"}},
-        {{"q", "/s", "app"}, {}},
-        {{"q", "/S", "/u", "/U", "app"}, {"SetProcessAffinityMask(new, 1)"}},
+        {{L"q", L"app"}, {"ResumeThread(new)"}},
+        {{L"q", L"/u", L"app"}, {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"}},
+        {{L"q", L"/s", L"app"}, {}},
+        {{L"q", L"/S", L"/u", L"/U", L"app"}, {"SetProcessAffinityMask(new, 1)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.size());
-        std::string line = "q";
+        std::wstring line = L"q";
         for (size_t i = 1; i < c.arguments.size(); ++i)
-            line += std::string(" ") + c.arguments[i];
+            line += std::wstring(L" ") + c.arguments[i];
         Scenario given = {};
-        strcpy(given.commandLine, line.c_str());
+        wcscpy(given.commandLine, line.c_str());
         EXPECT_EQ(RunMain(given, c.arguments), NewProcessId);
         Calls afterCreation(calls.begin() + 3, calls.end());
         EXPECT_EQ(afterCreation, c.afterCreation);
@@ -183,16 +184,16 @@ TEST(LauncherRoutine, ReportsEachFailureWithTheErrorOfTheCallThatFailed)
         Reports reports;
     };
     const Case cases[] = {
-        {{"q /u app", 0, ERROR_FILE_NOT_FOUND, 0, 0}, 0, {}, {{"Error creating process", ERROR_FILE_NOT_FOUND}}},
-        {{"q /u app", 0, 0, ERROR_ACCESS_DENIED, 0},
+        {{L"q /u app", 0, ERROR_FILE_NOT_FOUND, 0, 0}, 0, {}, {{"Error creating process", ERROR_FILE_NOT_FOUND}}},
+        {{L"q /u app", 0, 0, ERROR_ACCESS_DENIED, 0},
          NewProcessId,
          {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
          {{"Error setting affinity mask for new process", ERROR_ACCESS_DENIED}}},
-        {{"q /u app", 0, 0, 0, ERROR_INVALID_HANDLE},
+        {{L"q /u app", 0, 0, 0, ERROR_INVALID_HANDLE},
          NewProcessId,
          {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
          {{"Error resuming thread", ERROR_INVALID_HANDLE}}},
-        {{"q /u app", 0, 0, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE},
+        {{L"q /u app", 0, 0, ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE},
          NewProcessId,
          {"SetProcessAffinityMask(new, 1)", "ResumeThread(new)"},
          {{"Error setting affinity mask for new process", ERROR_ACCESS_DENIED},
@@ -201,7 +202,7 @@ TEST(LauncherRoutine, ReportsEachFailureWithTheErrorOfTheCallThatFailed)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.scenario.createError << "/" << c.scenario.affinityError << "/"
                                         << c.scenario.resumeError);
-        EXPECT_EQ(RunMain(c.scenario, {"q", "/u", "app"}), c.result);
+        EXPECT_EQ(RunMain(c.scenario, {L"q", L"/u", L"app"}), c.result);
         Calls afterCreation(calls.begin() + 3, calls.end());
         EXPECT_EQ(afterCreation, c.afterCreation);
         EXPECT_EQ(reports, c.reports);
@@ -211,17 +212,18 @@ TEST(LauncherRoutine, ReportsEachFailureWithTheErrorOfTheCallThatFailed)
 TEST(LauncherRoutine, NeverCreatesAProcessWithoutACommandText)
 {
     // "app" was typed as "a""pp": it does not stand in the raw command line.
-    EXPECT_EQ(RunMain({"q a\"\"pp", 0, 0, 0, 0}, {"q", "app"}), 0u);
+    EXPECT_EQ(RunMain({L"q a\"\"pp", 0, 0, 0, 0}, {L"q", L"app"}), 0u);
     EXPECT_TRUE(creations.empty());
     EXPECT_EQ(reports, Reports({{"Error creating process", ERROR_INVALID_PARAMETER}}));
 }
 
 TEST(LauncherRoutine, StartsNothingWithoutACommandWord)
 {
-    const std::vector<const char*> argumentLists[] = {{"q"}, {"q", "/u"}, {"q", "/s", "/U"}, {"q", ""}, {"q", "/u", ""}};
-    for (const std::vector<const char*>& arguments : argumentLists) {
+    const std::vector<const wchar_t*> argumentLists[] = {
+        {L"q"}, {L"q", L"/u"}, {L"q", L"/s", L"/U"}, {L"q", L""}, {L"q", L"/u", L""}};
+    for (const std::vector<const wchar_t*>& arguments : argumentLists) {
         SCOPED_TRACE(arguments.size());
-        EXPECT_EQ(RunMain({"q", 0, 0, 0, 0}, arguments), 0u);
+        EXPECT_EQ(RunMain({L"q", 0, 0, 0, 0}, arguments), 0u);
         EXPECT_TRUE(creations.empty());
         EXPECT_TRUE(reports.empty());
     }

@@ -11,50 +11,52 @@
 
 namespace {
 
-std::string Launcher()
+const wchar_t ExpectedVersion[] = L"" QUENLARK_EXPECTED_VERSION;
+
+std::wstring Launcher()
 {
-    return ProgramFolder() + "\\quenlark.exe";
+    return ProgramFolder() + L"\\quenlark.exe";
 }
 
-std::string VersionValue(const std::vector<char>& versionInfo, const char* name)
+std::wstring VersionValue(const std::vector<char>& versionInfo, const wchar_t* name)
 {
     void* value = NULL;
     UINT length = 0;
-    std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
-    if (!VerQueryValueA(versionInfo.data(), path.c_str(), &value, &length) || length == 0)
-        return "(missing)";
-    return static_cast<const char*>(value);
+    std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(versionInfo.data(), path.c_str(), &value, &length) || length == 0)
+        return L"(missing)";
+    return static_cast<const wchar_t*>(value);
 }
 
 TEST(VersionResource, NamesTheProgramAndItsVersion)
 {
-    DWORD size = GetFileVersionInfoSizeA(Launcher().c_str(), NULL);
+    DWORD size = GetFileVersionInfoSizeW(Launcher().c_str(), NULL);
     ASSERT_NE(size, 0u);
     std::vector<char> versionInfo(size);
-    ASSERT_TRUE(GetFileVersionInfoA(Launcher().c_str(), 0, size, versionInfo.data()));
+    ASSERT_TRUE(GetFileVersionInfoW(Launcher().c_str(), 0, size, versionInfo.data()));
 
-    EXPECT_EQ(VersionValue(versionInfo, "FileDescription"), "Creates a process and returns process id.");
-    EXPECT_EQ(VersionValue(versionInfo, "ProductName"), "quenlark");
-    EXPECT_EQ(VersionValue(versionInfo, "InternalName"), "quenlark");
-    EXPECT_EQ(VersionValue(versionInfo, "OriginalFilename"), "quenlark.exe");
-    EXPECT_EQ(VersionValue(versionInfo, "FileVersion"), QUENLARK_EXPECTED_VERSION);
-    EXPECT_EQ(VersionValue(versionInfo, "ProductVersion"), QUENLARK_EXPECTED_VERSION);
-    EXPECT_NE(VersionValue(versionInfo, "LegalCopyright").find("MIT"), std::string::npos);
+    EXPECT_EQ(VersionValue(versionInfo, L"FileDescription"), L"Creates a process and returns process id.");
+    EXPECT_EQ(VersionValue(versionInfo, L"ProductName"), L"quenlark");
+    EXPECT_EQ(VersionValue(versionInfo, L"InternalName"), L"quenlark");
+    EXPECT_EQ(VersionValue(versionInfo, L"OriginalFilename"), L"quenlark.exe");
+    EXPECT_EQ(VersionValue(versionInfo, L"FileVersion"), ExpectedVersion);
+    EXPECT_EQ(VersionValue(versionInfo, L"ProductVersion"), ExpectedVersion);
+    EXPECT_NE(VersionValue(versionInfo, L"LegalCopyright").find(L"MIT"), std::wstring::npos);
 
     VS_FIXEDFILEINFO* fixed = NULL;
     UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(versionInfo.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    std::string fileVersion = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                              std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                              std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
-                              std::to_string(LOWORD(fixed->dwFileVersionLS));
-    EXPECT_EQ(fileVersion, QUENLARK_EXPECTED_VERSION);
+    ASSERT_TRUE(VerQueryValueW(versionInfo.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    std::wstring fileVersion = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(fileVersion, ExpectedVersion);
     EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 
 TEST(VersionResource, ManifestAsksForNoElevationAndNamesSupportedSystems)
 {
-    HMODULE program = LoadLibraryExA(Launcher().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE program = LoadLibraryExW(Launcher().c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program, nullptr);
     HRSRC resource = FindResourceA(program, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_NE(resource, nullptr);

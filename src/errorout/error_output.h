@@ -15,8 +15,9 @@ void ReportLastError(const char* message);
 // Fills the insert references %1, %2, ... of the message-format string
 // `format` with the text arguments that follow, wraps the result to
 // MessageLineWidth columns, converts it to the OEM code page, writes it to
-// `stream` and flushes the stream. Returns 1 when written, 0 when formatting
-// failed; then nothing has been written.
+// `stream` (a text-mode stream: lines end in a line feed) and flushes the
+// stream. Returns 1 when written, 0 when formatting failed; then nothing has
+// been written.
 int PrintFormattedMessage(FILE* stream, const char* format, ...);
 
 #endif

@@ -12,6 +12,18 @@ static const DWORD FillInFlags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALL
 static const DWORD WrapFlags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_IGNORE_INSERTS |
                                FORMAT_MESSAGE_ALLOCATE_BUFFER | (MessageLineWidth & FORMAT_MESSAGE_MAX_WIDTH_MASK);
 
+// FormatMessage ends its lines with CR LF, and a text-mode stream writes every
+// line feed as CR LF again: written with bare line feeds, each line ends in CR
+// LF once in a file or a pipe, and a console shows the same lines.
+static void UseStreamLineEnds(char* text)
+{
+    char* kept = text;
+    for (const char* p = text; *p != '\0'; ++p)
+        if (!(p[0] == '\r' && p[1] == '\n'))
+            *kept++ = *p;
+    *kept = '\0';
+}
+
 int PrintFormattedMessage(FILE* stream, const char* format, ...)
 {
     va_list arguments;
@@ -31,6 +43,7 @@ int PrintFormattedMessage(FILE* stream, const char* format, ...)
     LocalFree(filledIn);
 
     ConvertToOemCodePage(wrapped);
+    UseStreamLineEnds(wrapped);
     fprintf(stream, "%s", wrapped);
     LocalFree(wrapped);
     fflush(stream);

@@ -1,25 +1,32 @@
 // quenlark: creates a process and returns its process id as the exit status.
+// The command line is read and handed on in UTF-16, as Windows keeps it: the
+// ANSI forms would lose every character outside the ANSI code page, and their
+// best-fit mapping would turn look-alikes such as fullwidth quotes into real
+// quotes, splitting the new process's arguments differently from what was typed.
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include <wchar.h>
 
 #include "command_text.h"
 #include "error_output.h"
 
+// Plain line feeds: standard output is a text-mode stream, which writes each as
+// CR LF, so a console shows these lines and a file or a pipe gets CR LF once.
 static const char UsageText[] =
-    "Creates a process and returns process id.\r\n"
-    "Syntax:\r\n\n"
-    "quenlark [/u] [/s] commandline\r\n\n"
-    "/u    Run on first processor only.\r\n"
+    "Creates a process and returns process id.\n"
+    "Syntax:\n\n"
+    "quenlark [/u] [/s] commandline\n\n"
+    "/u    Run on first processor only.\n"
     "/s    Create suspended.";
 
 // Always suspended at first, so that /u can set the affinity before the new
 // process runs any code.
 static const DWORD LaunchFlags = CREATE_SUSPENDED | CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP;
 
-int main(int, char** argv, char**)
+int wmain(int, wchar_t** argv, wchar_t**)
 {
-    STARTUPINFOA startupInfo;
+    STARTUPINFOW startupInfo;
     memset(&startupInfo, 0, sizeof startupInfo);
     startupInfo.cb = sizeof startupInfo;
 
@@ -27,9 +34,9 @@ int main(int, char** argv, char**)
     bool leaveSuspended = false;
     int firstWord = 1;
     for (; argv[firstWord] != NULL; ++firstWord) {
-        if (_strcmpi(argv[firstWord], "/U") == 0)
+        if (_wcsicmp(argv[firstWord], L"/U") == 0)
             firstProcessorOnly = true;
-        else if (_strcmpi(argv[firstWord], "/S") == 0)
+        else if (_wcsicmp(argv[firstWord], L"/S") == 0)
             leaveSuspended = true;
         else
             break;
@@ -37,14 +44,14 @@ int main(int, char** argv, char**)
 
     // An empty word would be found at the very start of the raw command line,
     // and the launcher would start itself again, without end.
-    if (argv[firstWord] == NULL || argv[firstWord][0] == '\0') {
+    if (argv[firstWord] == NULL || argv[firstWord][0] == L'\0') {
         puts(UsageText);
         return 0;
     }
 
     DWORD priorityClass = GetPriorityClass(GetCurrentProcess());
 
-    char* commandText = FindCommandText(GetCommandLineA(), firstWord - 1, argv[firstWord]);
+    wchar_t* commandText = FindCommandText(GetCommandLineW(), firstWord - 1, argv[firstWord]);
     if (commandText == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ReportLastError("Error creating process");
@@ -52,7 +59,7 @@ int main(int, char** argv, char**)
     }
 
     PROCESS_INFORMATION processInfo;
-    if (!CreateProcessA(NULL, commandText, NULL, NULL, FALSE, priorityClass | LaunchFlags, NULL, NULL,
+    if (!CreateProcessW(NULL, commandText, NULL, NULL, FALSE, priorityClass | LaunchFlags, NULL, NULL,
                         &startupInfo, &processInfo)) {
         ReportLastError("Error creating process");
         return 0;

@@ -1,53 +1,63 @@
 // Started through the launcher by the tests: writes what it was given to the
-// file named in QUENLARK_PROBE_REPORT, signals "<QUENLARK_PROBE_EVENTS>-ready",
-// then stays until "<QUENLARK_PROBE_EVENTS>-release" is signalled (10 s at most),
-// so that the tests can look at it while it runs.
+// file named in QUENLARK_PROBE_REPORT (UTF-16, one "name=value" a line, so that
+// every code unit of its command line is kept), signals
+// "<QUENLARK_PROBE_EVENTS>-ready", then stays until
+// "<QUENLARK_PROBE_EVENTS>-release" is signalled (10 s at most), so that the
+// tests can look at it while it runs.
 #include <windows.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string>
 
-static void WriteConsoleProcesses(FILE* report)
+static std::wstring Variable(const wchar_t* name)
+{
+    wchar_t value[1024];
+    DWORD length = GetEnvironmentVariableW(name, value, 1024);
+    return length > 0 && length < 1024 ? std::wstring(value, length) : std::wstring();
+}
+
+static std::wstring ConsoleProcesses()
 {
     DWORD processes[16];
     DWORD count = GetConsoleProcessList(processes, 16);
-    fprintf(report, "console=");
+    std::wstring list;
     for (DWORD i = 0; i < count && i < 16; ++i)
-        fprintf(report, "%lu,", processes[i]);
-    fprintf(report, "\n");
+        list += std::to_wstring(processes[i]) + L",";
+    return list;
 }
 
-static void WriteReport(const char* path)
+static void WriteReport(const std::wstring& path)
 {
-    FILE* report = fopen(path, "wb");
-    if (report == NULL)
-        return;
     DWORD_PTR processMask = 0, systemMask = 0;
     GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
-    char directory[MAX_PATH] = "";
-    GetCurrentDirectoryA(MAX_PATH, directory);
-    const char* variable = getenv("QUENLARK_PROBE_VARIABLE");
+    wchar_t directory[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, directory);
+    std::wstring variable = Variable(L"QUENLARK_PROBE_VARIABLE");
 
-    fprintf(report, "pid=%lu\n", GetCurrentProcessId());
-    fprintf(report, "commandline=%s\n", GetCommandLineA());
-    fprintf(report, "affinity=%llu\n", static_cast<unsigned long long>(processMask));
-    fprintf(report, "priority=%lu\n", GetPriorityClass(GetCurrentProcess()));
-    fprintf(report, "directory=%s\n", directory);
-    fprintf(report, "variable=%s\n", variable != NULL ? variable : "(none)");
-    WriteConsoleProcesses(report);
-    fclose(report);
+    std::wstring report = L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
+    report += L"commandline=" + std::wstring(GetCommandLineW()) + L"\n";
+    report += L"affinity=" + std::to_wstring(static_cast<unsigned long long>(processMask)) + L"\n";
+    report += L"priority=" + std::to_wstring(GetPriorityClass(GetCurrentProcess())) + L"\n";
+    report += L"directory=" + std::wstring(directory) + L"\n";
+    report += L"variable=" + (variable.empty() ? L"(none)" : variable) + L"\n";
+    report += L"console=" + ConsoleProcesses() + L"\n";
+
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (file == NULL)
+        return;
+    fwrite(report.data(), sizeof(wchar_t), report.size(), file);
+    fclose(file);
 }
 
 int main()
 {
-    const char* reportPath = getenv("QUENLARK_PROBE_REPORT");
-    const char* events = getenv("QUENLARK_PROBE_EVENTS");
-    if (reportPath == NULL || events == NULL)
+    std::wstring reportPath = Variable(L"QUENLARK_PROBE_REPORT");
+    std::wstring events = Variable(L"QUENLARK_PROBE_EVENTS");
+    if (reportPath.empty() || events.empty())
         return 1;
     WriteReport(reportPath);
 
-    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, (std::string(events) + "-ready").c_str());
-    HANDLE release = OpenEventA(SYNCHRONIZE, FALSE, (std::string(events) + "-release").c_str());
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, (events + L"-ready").c_str());
+    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, (events + L"-release").c_str());
     if (ready != NULL)
         SetEvent(ready);
     if (release != NULL)

@@ -25,3 +25,14 @@ std::vector<std::string> ConsoleLines(const std::string& bytes)
         lines.pop_back();
     return lines;
 }
+
+bool EndsEachLineWithOneCrLf(const std::string& bytes)
+{
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bool carriageReturnAlone = bytes[i] == '\r' && (i + 1 == bytes.size() || bytes[i + 1] != '\n');
+        bool lineFeedAlone = bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r');
+        if (carriageReturnAlone || lineFeedAlone)
+            return false;
+    }
+    return true;
+}

@@ -20,7 +20,7 @@ static std::string ReadWhatIsThere(HANDLE pipe)
     return bytes;
 }
 
-ProgramResult RunProgram(const std::string& commandLine, unsigned long creationFlags)
+ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE outputRead, outputWrite, errorsRead, errorsWrite;
@@ -30,25 +30,26 @@ ProgramResult RunProgram(const std::string& commandLine, unsigned long creationF
     SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(errorsRead, HANDLE_FLAG_INHERIT, 0);
 
-    STARTUPINFOA startupInfo = {};
+    STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof startupInfo;
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
     startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startupInfo.hStdOutput = outputWrite;
     startupInfo.hStdError = errorsWrite;
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
     PROCESS_INFORMATION processInfo;
-    BOOL created = CreateProcessA(NULL, mutableLine.data(), NULL, NULL, TRUE, creationFlags, NULL, NULL, &startupInfo,
+    BOOL created = CreateProcessW(NULL, mutableLine.data(), NULL, NULL, TRUE, creationFlags, NULL, NULL, &startupInfo,
                                   &processInfo);
+    DWORD createError = GetLastError();
     CloseHandle(outputWrite);
     CloseHandle(errorsWrite);
     if (!created)
-        throw std::runtime_error("cannot start " + commandLine);
+        throw std::runtime_error("cannot start a program, error " + std::to_string(createError));
 
     ProgramResult result;
     if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
-        throw std::runtime_error("still running after a minute: " + commandLine);
+        throw std::runtime_error("a program still runs after a minute");
     GetExitCodeProcess(processInfo.hProcess, &result.exitStatus);
     result.output = ReadWhatIsThere(outputRead);
     result.errors = ReadWhatIsThere(errorsRead);
@@ -59,10 +60,10 @@ ProgramResult RunProgram(const std::string& commandLine, unsigned long creationF
     return result;
 }
 
-std::string ProgramFolder()
+std::wstring ProgramFolder()
 {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder(path, length);
-    return folder.substr(0, folder.find_last_of('\\'));
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L'\\'));
 }

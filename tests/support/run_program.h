@@ -10,10 +10,11 @@ struct ProgramResult {
 };
 
 // Runs a command line to its end with pipes for its standard output and error.
-// The program inherits every inheritable handle of the caller.
-ProgramResult RunProgram(const std::string& commandLine, unsigned long creationFlags = 0);
+// The program inherits every inheritable handle of the caller. The line is
+// handed on in UTF-16, so that no character of it is lost on the way.
+ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags = 0);
 
 // The folder of the running test program, where the built programs stand too.
-std::string ProgramFolder();
+std::wstring ProgramFolder();
 
 #endif
