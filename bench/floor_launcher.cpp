@@ -1,31 +1,33 @@
 // The least a launcher can do, to measure quenlark against: no C runtime, only
-// kernel32. Starts the rest of its raw command line suspended in a new console
-// and process group, resumes it and exits with its process id (0 on failure).
+// kernel32, and the UTF-16 calls that quenlark makes (the ANSI ones would only
+// add a conversion). Starts the rest of its raw command line suspended in a new
+// console and process group, resumes it and exits with its process id (0 on
+// failure).
 #include <windows.h>
 
-static char* SkipProgramName(char* p)
+static wchar_t* SkipProgramName(wchar_t* p)
 {
-    if (*p == '"') {
-        for (++p; *p != '\0' && *p != '"'; ++p) {
+    if (*p == L'"') {
+        for (++p; *p != L'\0' && *p != L'"'; ++p) {
         }
-        if (*p == '"')
+        if (*p == L'"')
             ++p;
     } else {
-        while (*p != '\0' && *p != ' ' && *p != '\t')
+        while (*p != L'\0' && *p != L' ' && *p != L'\t')
             ++p;
     }
-    while (*p == ' ' || *p == '\t')
+    while (*p == L' ' || *p == L'\t')
         ++p;
     return p;
 }
 
 extern "C" void FloorLauncherStart()
 {
-    STARTUPINFOA startupInfo;
+    STARTUPINFOW startupInfo;
     SecureZeroMemory(&startupInfo, sizeof startupInfo);
     startupInfo.cb = sizeof startupInfo;
     PROCESS_INFORMATION processInfo;
-    if (!CreateProcessA(NULL, SkipProgramName(GetCommandLineA()), NULL, NULL, FALSE,
+    if (!CreateProcessW(NULL, SkipProgramName(GetCommandLineW()), NULL, NULL, FALSE,
                         CREATE_SUSPENDED | CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, NULL, NULL, &startupInfo,
                         &processInfo))
         ExitProcess(0);
