@@ -132,6 +132,7 @@ TEST(ErrorOutputFailures, LoadsUser32FromTheSystemFolderOnly)
     UINT length = GetSystemDirectoryA(systemFolder, MAX_PATH);
     ASSERT_GT(length, 0u);
     const std::string bySearchFlag = "LoadLibraryExA user32.dll " + std::to_string(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const std::string byFullPath = "LoadLibraryA " + std::string(systemFolder, length) + "\\user32.dll";
     struct Case {
         DWORD searchFlagRefusal;
         std::vector<std::string> loads;
@@ -140,7 +141,7 @@ TEST(ErrorOutputFailures, LoadsUser32FromTheSystemFolderOnly)
     const Case cases[] = {
         {0, {bySearchFlag}, true},
         // Systems that predate the flag refuse it as an invalid parameter: then by full path.
-        {ERROR_INVALID_PARAMETER, {bySearchFlag, "LoadLibraryA " + std::string(systemFolder, length) + "\\user32.dll"}, true},
+        {ERROR_INVALID_PARAMETER, {bySearchFlag, byFullPath}, true},
         // Any other refusal: no other place is tried, and the report is written unconverted.
         {ERROR_MOD_NOT_FOUND, {bySearchFlag}, false},
     };
