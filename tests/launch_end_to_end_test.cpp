@@ -141,9 +141,17 @@ ProbeReport AwaitProbe(const ProbeEvents& events)
     return report;
 }
 
-void ReleaseProbe(const ProbeEvents& events)
+// Lets the probe end and waits until it has, so that nothing of a test outlives
+// it and the program files it ran from can be removed.
+void ReleaseProbe(const ProbeEvents& events, const ProbeReport& report)
 {
     SetEvent(events.release);
+    ProbeReport::const_iterator pid = report.find(L"pid");
+    HANDLE probe = pid != report.end() ? OpenProcess(SYNCHRONIZE, FALSE, std::stoul(pid->second)) : NULL;
+    if (probe != NULL) {
+        WaitForSingleObject(probe, 10000);
+        CloseHandle(probe);
+    }
     CloseHandle(events.ready);
     CloseHandle(events.release);
 }
@@ -154,7 +162,7 @@ Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags 
     Launch launch;
     launch.launcher = RunProgram(commandLine, creationFlags);
     launch.report = AwaitProbe(events);
-    ReleaseProbe(events);
+    ReleaseProbe(events, launch.report);
     return launch;
 }
 
@@ -310,7 +318,7 @@ TEST(Launch, SlashSLeavesTheProcessSuspended)
     CloseHandle(thread);
 
     ProbeReport report = AwaitProbe(events);
-    ReleaseProbe(events);
+    ReleaseProbe(events, report);
     EXPECT_EQ(report[L"pid"], std::to_wstring(result.exitStatus));
 }
 
@@ -325,12 +333,13 @@ TEST(Launch, NewProcessInheritsNoHandles)
     ProbeEvents events = PrepareProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" probe.exe");
     CloseHandle(writeEnd);
-    ASSERT_FALSE(AwaitProbe(events).empty());
+    ProbeReport report = AwaitProbe(events);
+    ASSERT_FALSE(report.empty());
 
     DWORD available = 0;
     EXPECT_FALSE(PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL)) << "the probe holds the pipe";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
-    ReleaseProbe(events);
+    ReleaseProbe(events, report);
     CloseHandle(readEnd);
     EXPECT_NE(result.exitStatus, 0u);
 }
