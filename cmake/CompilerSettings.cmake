@@ -6,6 +6,12 @@ add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wcast-functi
 # winpthread) beside them.
 add_link_options(-static)
 
+# C names of functions as the linker sees them: 32-bit x86 puts an underscore
+# before each (entry points, renamed symbols).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(QUENLARK_SYMBOL_PREFIX _)
+endif()
+
 # For the product only: the C runtime's own printf family from msvcrt.dll, and
 # no C++ machinery that the code does not use.
 function(quenlark_product_settings target)

@@ -47,14 +47,14 @@ std::wstring QuotedLauncher()
 
 // This test process's own folder for the files it makes. Wine hands out the
 // same process ids again once its server has restarted, so the id alone would
-// meet the reports of an earlier run; the process's start time tells runs apart.
+// meet the reports of an earlier run; the time of the first call tells runs apart.
 std::wstring RunFolder()
 {
     static std::wstring folder;
     if (!folder.empty())
         return folder;
-    FILETIME started, unused;
-    GetProcessTimes(GetCurrentProcess(), &started, &unused, &unused, &unused);
+    FILETIME started;
+    GetSystemTimeAsFileTime(&started);
     wchar_t temporary[MAX_PATH];
     GetTempPathW(MAX_PATH, temporary);
     folder = std::wstring(temporary) + L"quenlark-tests-" + std::to_wstring(GetCurrentProcessId()) + L"-" +

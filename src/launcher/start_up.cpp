@@ -4,7 +4,6 @@
 // code does the same with much besides that this program never uses (thread
 // storage, constructors, runtime relocations, an exception filter), which
 // costs a 32-bit launch under Wine several hundredths of its time.
-#include <windows.h>
 #include <stdlib.h>
 
 extern "C" {
