@@ -156,11 +156,12 @@ void ReleaseProbe(const ProbeEvents& events, const ProbeReport& report)
     CloseHandle(events.release);
 }
 
-Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags = 0)
+Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags = 0,
+                   const wchar_t* applicationName = NULL)
 {
     ProbeEvents events = PrepareProbe();
     Launch launch;
-    launch.launcher = RunProgram(commandLine, creationFlags);
+    launch.launcher = RunProgram(commandLine, creationFlags, applicationName);
     launch.report = AwaitProbe(events);
     ReleaseProbe(events, launch.report);
     return launch;
@@ -267,6 +268,38 @@ TEST(Launch, EveryCodeUnitOfTheCommandReachesTheNewProcess)
     }
 }
 
+TEST(Launch, CommandStartsWhereTheRuntimeSplitTheLaunchersOwnWords)
+{
+    // Lines of a caller that names the program apart: Wine's msvcrt splits the
+    // program name like any argument, Windows' msvcrt.dll ends a quoted one at
+    // its closing quote and an unquoted one at a blank.
+    struct Outcome {
+        const wchar_t* command; // NULL: nothing started, "Error creating process"
+        bool firstProcessorOnly;
+    };
+    struct Case {
+        std::wstring line;
+        Outcome underWine, underMsvcrtDll;
+    };
+    const std::wstring launcher = ProgramFolder() + L"\\quenlark.exe";
+    const Case cases[] = {
+        {L"\"" + launcher + L"\"probe.exe probe.exe z", {L"probe.exe z", false}, {L"probe.exe probe.exe z", false}},
+        {L"\"" + launcher + L"\"/u probe.exe", {L"probe.exe", false}, {L"probe.exe", true}},
+        {L"\"x\"/u probe.exe", {L"probe.exe", false}, {L"probe.exe", true}},
+        {L"qu\"en lark\".exe /u probe.exe", {L"probe.exe", true}, {NULL, false}},
+        {L"\"\"x probe.exe", {L"probe.exe", false}, {NULL, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Outcome& expected = RunningUnderWine() ? c.underWine : c.underMsvcrtDll;
+        Launch launch = LaunchProbe(c.line, 0, launcher.c_str());
+        if (expected.command != NULL)
+            ExpectProbeStartedWith(launch, expected.command, expected.firstProcessorOnly);
+        else
+            ExpectCreationReport(launch.launcher, 0);
+    }
+}
+
 TEST(Launch, QuotedPathWithSpacesKeepsItsQuotes)
 {
     std::wstring probe = TestFolder(L"with space") + L"\\probe.exe";
@@ -354,7 +387,7 @@ TEST(Launch, NewProcessRunsAtTheLaunchersPriorityClass)
 
 TEST(Launch, ShowsUsageWhenThereIsNoCommand)
 {
-    for (const wchar_t* arguments : {L"", L" /u", L" /s /U", L" \"\""}) {
+    for (const wchar_t* arguments : {L"", L" /u", L" /s /U", L" \"\"", L" /u \"\" probe.exe"}) {
         SCOPED_TRACE(arguments);
         ProgramResult result = RunProgram(QuotedLauncher() + arguments);
         EXPECT_EQ(result.exitStatus, 0u);

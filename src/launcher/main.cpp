@@ -51,7 +51,7 @@ int wmain(int, wchar_t** argv, wchar_t**)
 
     DWORD priorityClass = GetPriorityClass(GetCurrentProcess());
 
-    wchar_t* commandText = FindCommandText(GetCommandLineW(), firstWord - 1, argv[firstWord]);
+    wchar_t* commandText = FindCommandText(GetCommandLineW(), argv, firstWord);
     if (commandText == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
         ReportLastError("Error creating process");

@@ -20,7 +20,7 @@ static std::string ReadWhatIsThere(HANDLE pipe)
     return bytes;
 }
 
-ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags)
+ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags, const wchar_t* applicationName)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE outputRead, outputWrite, errorsRead, errorsWrite;
@@ -39,8 +39,8 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(L'\0');
     PROCESS_INFORMATION processInfo;
-    BOOL created = CreateProcessW(NULL, mutableLine.data(), NULL, NULL, TRUE, creationFlags, NULL, NULL, &startupInfo,
-                                  &processInfo);
+    BOOL created = CreateProcessW(applicationName, mutableLine.data(), NULL, NULL, TRUE, creationFlags, NULL, NULL,
+                                  &startupInfo, &processInfo);
     DWORD createError = GetLastError();
     CloseHandle(outputWrite);
     CloseHandle(errorsWrite);

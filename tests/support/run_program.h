@@ -11,8 +11,10 @@ struct ProgramResult {
 
 // Runs a command line to its end with pipes for its standard output and error.
 // The program inherits every inheritable handle of the caller. The line is
-// handed on in UTF-16, so that no character of it is lost on the way.
-ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags = 0);
+// handed on in UTF-16, so that no character of it is lost on the way. A given
+// `applicationName` is the program to run, and the line is then free text.
+ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags = 0,
+                         const wchar_t* applicationName = NULL);
 
 // The folder of the running test program, where the built programs stand too.
 std::wstring ProgramFolder();
