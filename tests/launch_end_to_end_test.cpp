@@ -128,10 +128,18 @@ std::wstring ReadUtf16File(const std::wstring& path)
     return text;
 }
 
-ProbeReport AwaitProbe(const ProbeEvents& events)
+// Waits until the probe that the launcher said it started has written its
+// report; not at all when it started none, and no longer once that process has ended.
+ProbeReport AwaitProbe(const ProbeEvents& events, unsigned long processId)
 {
     ProbeReport report;
-    if (WaitForSingleObject(events.ready, 10000) != WAIT_OBJECT_0)
+    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
+    if (probe == NULL)
+        return report;
+    HANDLE readyOrEnded[] = {events.ready, probe};
+    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, 10000);
+    CloseHandle(probe);
+    if (waited != WAIT_OBJECT_0)
         return report;
     std::wstring text = ReadUtf16File(events.reportPath);
     for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
@@ -162,7 +170,7 @@ Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags 
     ProbeEvents events = PrepareProbe();
     Launch launch;
     launch.launcher = RunProgram(commandLine, creationFlags, applicationName);
-    launch.report = AwaitProbe(events);
+    launch.report = AwaitProbe(events, launch.launcher.exitStatus);
     ReleaseProbe(events, launch.report);
     return launch;
 }
@@ -350,7 +358,7 @@ TEST(Launch, SlashSLeavesTheProcessSuspended)
     EXPECT_EQ(ResumeThread(thread), 1u) << "suspend count before resuming";
     CloseHandle(thread);
 
-    ProbeReport report = AwaitProbe(events);
+    ProbeReport report = AwaitProbe(events, result.exitStatus);
     ReleaseProbe(events, report);
     EXPECT_EQ(report[L"pid"], std::to_wstring(result.exitStatus));
 }
@@ -366,7 +374,7 @@ TEST(Launch, NewProcessInheritsNoHandles)
     ProbeEvents events = PrepareProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" probe.exe");
     CloseHandle(writeEnd);
-    ProbeReport report = AwaitProbe(events);
+    ProbeReport report = AwaitProbe(events, result.exitStatus);
     ASSERT_FALSE(report.empty());
 
     DWORD available = 0;

@@ -1,6 +1,7 @@
 #include "run_program.h"
 
 #include <windows.h>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <vector>
 
@@ -19,6 +20,27 @@ static std::string ReadWhatIsThere(HANDLE pipe)
         bytes.append(buffer, count);
     return bytes;
 }
+
+// Every program a test starts, and every process that one starts in turn, is
+// in this job; when the test ends, whether it passed or not, they all end, so
+// that none left suspended or waiting holds a pipe of the test run open.
+static HANDLE StartedPrograms()
+{
+    static HANDLE job = NULL;
+    if (job == NULL)
+        job = CreateJobObjectW(NULL, NULL);
+    return job;
+}
+
+class EndStartedPrograms : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo&) override
+    {
+        if (StartedPrograms() != NULL)
+            TerminateJobObject(StartedPrograms(), 1);
+    }
+};
+static const bool endStartedProgramsAfterEachTest =
+    (testing::UnitTest::GetInstance()->listeners().Append(new EndStartedPrograms), true);
 
 ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags, const wchar_t* applicationName)
 {
@@ -39,13 +61,17 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(L'\0');
     PROCESS_INFORMATION processInfo;
-    BOOL created = CreateProcessW(applicationName, mutableLine.data(), NULL, NULL, TRUE, creationFlags, NULL, NULL,
-                                  &startupInfo, &processInfo);
+    BOOL created = CreateProcessW(applicationName, mutableLine.data(), NULL, NULL, TRUE,
+                                  creationFlags | CREATE_SUSPENDED, NULL, NULL, &startupInfo, &processInfo);
     DWORD createError = GetLastError();
     CloseHandle(outputWrite);
     CloseHandle(errorsWrite);
     if (!created)
         throw std::runtime_error("cannot start a program, error " + std::to_string(createError));
+    // In the job before it can start anything; where jobs cannot nest (before
+    // Windows 8, inside another job), the program runs outside it.
+    AssignProcessToJobObject(StartedPrograms(), processInfo.hProcess);
+    ResumeThread(processInfo.hThread);
 
     ProgramResult result;
     if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
