@@ -2,6 +2,12 @@
 
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wcast-function-type -Werror)
 
+# Two builds of one commit are alike byte for byte, wherever the source lies:
+# no build path in any program (GoogleTest's messages name source files), and
+# no link time stamp.
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+add_link_options(-Wl,--no-insert-timestamp)
+
 # Programs must stand alone: no DLL of the compiler's (GCC and C++ runtimes,
 # winpthread) beside them.
 add_link_options(-static)

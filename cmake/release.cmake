@@ -1,8 +1,9 @@
 # Builds both targets from clean folders and writes
 # dist/quenlark-<version>-windows.zip with x86/quenlark.exe, x64/quenlark.exe,
-# the README, the licence and SHA256SUMS. The archive is reproducible: fixed
-# order, permissions and time stamps (SOURCE_DATE_EPOCH, else the last commit's
-# time). Needs Python 3 to write the archive.
+# the README, the licence and SHA256SUMS, and beside it the test kit
+# dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows.
+# The archives are reproducible: fixed order, permissions and time stamps
+# (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3 to write them.
 # Usage, from anywhere: cmake -P cmake/release.cmake
 
 get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
@@ -22,7 +23,7 @@ foreach(preset x86 x64)
     set(build ${root}/build/release/${preset})
     file(REMOVE_RECURSE ${build})
     run(${CMAKE_COMMAND} --preset ${preset} -S ${root} -B ${build})
-    run(${CMAKE_COMMAND} --build ${build} --target quenlark)
+    run(${CMAKE_COMMAND} --build ${build})
     file(COPY ${build}/bin/quenlark.exe DESTINATION ${stage}/${preset}
          FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 endforeach()
@@ -57,3 +58,7 @@ file(REMOVE ${archive})
 run(${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write_zip.py ${archive} $ENV{SOURCE_DATE_EPOCH} ${stage} ${files} SHA256SUMS)
 file(SHA256 ${archive} archiveHash)
 message(STATUS "${archive}\n${sums}${archiveHash}  quenlark-${version}-windows.zip")
+
+run(${CMAKE_COMMAND} -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/build/release/x64/bin
+    -DARCHIVE=${dist}/quenlark-${version}-tests-windows.zip -DEPOCH=$ENV{SOURCE_DATE_EPOCH}
+    -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)

@@ -1,0 +1,48 @@
+# Writes the test kit: a zip archive that runs every test program on a Windows
+# machine with nothing installed. At its root run-tests.cmd and its runner; in
+# x86/ and x64/ the test programs each target's test-programs.txt lists, with
+# the programs they start or read (quenlark.exe, probe.exe). Reproducible like
+# the release: fixed order, permissions and one time stamp.
+# Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
+
+get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
+set(stage ${ARCHIVE}.stage)
+file(REMOVE_RECURSE ${stage})
+file(REMOVE ${ARCHIVE})
+find_program(PYTHON NAMES python3 python REQUIRED)
+
+function(stage_file source destination)
+    if(NOT EXISTS ${source})
+        message(FATAL_ERROR "the test kit needs ${source}: build that target first")
+    endif()
+    file(COPY ${source} DESTINATION ${stage}/${destination})
+    get_filename_component(name ${source} NAME)
+    set(files ${files} ${destination}${name} PARENT_SCOPE)
+endfunction()
+
+set(files "")
+stage_file(${root}/kit/run-tests.cmd "")
+stage_file(${X86_BIN}/run-tests.exe "")
+foreach(target x86 x64)
+    if(target STREQUAL x86)
+        set(bin ${X86_BIN})
+    else()
+        set(bin ${X64_BIN})
+    endif()
+    file(STRINGS ${bin}/test-programs.txt programs)
+    stage_file(${bin}/test-programs.txt ${target}/)
+    foreach(program ${programs} quenlark.exe probe.exe)
+        stage_file(${bin}/${program} ${target}/)
+    endforeach()
+endforeach()
+
+execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write_zip.py ${ARCHIVE} ${EPOCH} ${stage} ${files}
+                RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "writing ${ARCHIVE} failed")
+endif()
+file(REMOVE_RECURSE ${stage})
+file(SIZE ${ARCHIVE} size)
+file(SHA256 ${ARCHIVE} hash)
+list(LENGTH files count)
+message(STATUS "${ARCHIVE}: ${count} files, ${size} bytes\n${hash}")

@@ -1,0 +1,232 @@
+// Runs the test kit on Windows (or Wine) with nothing installed: every test
+// program each target's folder lists, each with GoogleTest's XML report, one
+// line per program, and a closing "N passed, N failed, N skipped".
+// Usage: run-tests.exe [REPORT_FOLDER]
+// Everything it writes goes below one folder of its own under %TEMP%, which it
+// removes at the end but for the reports (or into REPORT_FOLDER, when given).
+#include <windows.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#include <string>
+
+// A test program that runs longer has hung.
+static const DWORD TestProgramTimeLimit = 120000;
+
+struct Counts {
+    unsigned passed;
+    unsigned failed;
+    unsigned skipped;
+};
+
+static std::wstring FolderOf(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+static std::wstring OwnFolder()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    return FolderOf(std::wstring(path, length));
+}
+
+static std::string ReadFileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    FILE* file = _wfopen(path.c_str(), L"rb");
+    if (file == NULL)
+        return bytes;
+    char buffer[4096];
+    for (size_t count; (count = fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.append(buffer, count);
+    fclose(file);
+    return bytes;
+}
+
+// Counts the test cases of one GoogleTest XML report; a failed case holds at
+// least one <failure> element before the next case begins.
+static Counts CountReport(const std::string& report)
+{
+    Counts counts = {0, 0, 0};
+    for (size_t at = report.find("<testcase "); at != std::string::npos;) {
+        size_t next = report.find("<testcase ", at + 1);
+        std::string testCase = report.substr(at, next == std::string::npos ? std::string::npos : next - at);
+        at = next;
+        if (testCase.find("status=\"run\"") == std::string::npos)
+            continue;
+        if (testCase.find("<failure") != std::string::npos)
+            ++counts.failed;
+        else if (testCase.find("result=\"skipped\"") != std::string::npos)
+            ++counts.skipped;
+        else
+            ++counts.passed;
+    }
+    return counts;
+}
+
+// Starts the program in a job of its own, so that it and everything it
+// started end with it, whether it finished, crashed or hung.
+static DWORD RunInJob(std::wstring commandLine, const std::wstring& logPath, std::wstring* failure)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE log = CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    if (log == INVALID_HANDLE_VALUE) {
+        *failure = L"cannot write " + logPath;
+        return 1;
+    }
+    HANDLE job = CreateJobObjectW(NULL, NULL);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job != NULL)
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+
+    STARTUPINFOW startupInfo = {};
+    startupInfo.cb = sizeof startupInfo;
+    startupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startupInfo.hStdOutput = log;
+    startupInfo.hStdError = log;
+    PROCESS_INFORMATION process;
+    DWORD exitStatus = 1;
+    if (!CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_SUSPENDED, NULL, NULL, &startupInfo,
+                        &process)) {
+        *failure = L"cannot start it, error " + std::to_wstring(GetLastError());
+    } else {
+        if (job != NULL)
+            AssignProcessToJobObject(job, process.hProcess);
+        ResumeThread(process.hThread);
+        if (WaitForSingleObject(process.hProcess, TestProgramTimeLimit) != WAIT_OBJECT_0)
+            *failure = L"still running after " + std::to_wstring(TestProgramTimeLimit / 1000) + L" s, ended";
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+        GetExitCodeProcess(process.hProcess, &exitStatus);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (job != NULL)
+        CloseHandle(job);
+    CloseHandle(log);
+    return exitStatus;
+}
+
+static void RunTestProgram(const std::wstring& target, const std::wstring& program, const std::wstring& reports,
+                           Counts* totals)
+{
+    std::wstring name = target + L"\\" + program;
+    std::wstring path = OwnFolder() + L"\\" + name;
+    std::wstring stem = reports + L"\\" + target + L"-" + program.substr(0, program.rfind(L'.'));
+    std::wstring failure;
+    bool missing = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (missing)
+        failure = L"missing from the kit";
+
+    DeleteFileW((stem + L".xml").c_str());
+    DWORD exitStatus = 0;
+    if (failure.empty())
+        exitStatus = RunInJob(L"\"" + path + L"\" \"--gtest_output=xml:" + stem + L".xml\"", stem + L".log", &failure);
+    Counts counts = CountReport(ReadFileBytes(stem + L".xml"));
+    if (failure.empty() && counts.passed + counts.failed + counts.skipped == 0)
+        failure = L"wrote no report, exit status " + std::to_wstring(exitStatus);
+    if (failure.empty() && exitStatus != 0 && counts.failed == 0)
+        failure = L"exit status " + std::to_wstring(exitStatus) + L" with no failed test";
+
+    if (!failure.empty())
+        ++counts.failed;
+    wprintf(L"%ls: %u passed, %u failed, %u skipped", name.c_str(), counts.passed, counts.failed, counts.skipped);
+    if (!failure.empty())
+        wprintf(L" -- FAILED: %ls", failure.c_str());
+    if (!failure.empty() && !missing)
+        wprintf(L" (output: %ls.log)", stem.c_str());
+    wprintf(L"\n");
+    fflush(stdout);
+    totals->passed += counts.passed;
+    totals->failed += counts.failed;
+    totals->skipped += counts.skipped;
+}
+
+// The programs a target's folder lists, one name a line.
+static void RunTargetTests(const std::wstring& target, const std::wstring& reports, Counts* totals)
+{
+    std::wstring listPath = OwnFolder() + L"\\" + target + L"\\test-programs.txt";
+    FILE* list = _wfopen(listPath.c_str(), L"r");
+    if (list == NULL) {
+        wprintf(L"FAILED %ls: the list of test programs is missing\n", target.c_str());
+        ++totals->failed;
+        return;
+    }
+    char line[MAX_PATH];
+    while (fgets(line, sizeof line, list) != NULL) {
+        std::string program = line;
+        program.erase(program.find_last_not_of("\r\n") + 1);
+        if (!program.empty())
+            RunTestProgram(target, std::wstring(program.begin(), program.end()), reports, totals);
+    }
+    fclose(list);
+}
+
+// A 32-bit program on 64-bit Windows (x64 or ARM64) runs under WOW64.
+static bool RunsOn64BitWindows()
+{
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+static void RemoveFolderTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName, path = folder + L"\\" + name;
+            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                DeleteFileW(path.c_str());
+            else if (name != L"." && name != L"..")
+                RemoveFolderTree(path);
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+static std::wstring FullPath(const wchar_t* path)
+{
+    wchar_t full[MAX_PATH];
+    DWORD length = GetFullPathNameW(path, MAX_PATH, full, NULL);
+    return length > 0 && length < MAX_PATH ? std::wstring(full, length) : std::wstring(path);
+}
+
+int wmain(int argumentCount, wchar_t** arguments)
+{
+    wchar_t temporary[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temporary);
+    if (length == 0 || length >= MAX_PATH) {
+        wprintf(L"run-tests: no temporary folder\n");
+        return 2;
+    }
+    std::wstring own = std::wstring(temporary) + L"quenlark-test-kit-" + std::to_wstring(GetCurrentProcessId()) +
+                       L"-" + std::to_wstring(GetTickCount());
+    std::wstring work = own + L"\\work";
+    std::wstring reports = argumentCount > 1 ? FullPath(arguments[1]) : own + L"\\reports";
+    CreateDirectoryW(own.c_str(), NULL);
+    CreateDirectoryW(work.c_str(), NULL);
+    CreateDirectoryW(reports.c_str(), NULL);
+    // The test programs keep their own files in the temporary folder.
+    SetEnvironmentVariableW(L"TEMP", work.c_str());
+    SetEnvironmentVariableW(L"TMP", work.c_str());
+
+    Counts totals = {0, 0, 0};
+    RunTargetTests(L"x86", reports, &totals);
+    if (RunsOn64BitWindows())
+        RunTargetTests(L"x64", reports, &totals);
+    else
+        wprintf(L"x64: not run, this Windows is 32-bit\n");
+
+    RemoveFolderTree(work);
+    if (argumentCount > 1)
+        RemoveDirectoryW(own.c_str());
+    wprintf(L"XML reports and output: %ls\n", reports.c_str());
+    wprintf(L"%u passed, %u failed, %u skipped\n", totals.passed, totals.failed, totals.skipped);
+    return totals.failed == 0 && totals.passed > 0 ? 0 : 1;
+}
