@@ -4,28 +4,78 @@
 # dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows.
 # The archives are reproducible: fixed order, permissions and time stamps
 # (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3 to write them.
-# Usage, from anywhere: cmake -P cmake/release.cmake
+# Usage, from anywhere: cmake [SIGNING] -P cmake/release.cmake, where SIGNING is
+# nothing (an unsigned release) or one of:
+#   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs both programs
+#     with that PKCS#12 file, whose password is in QUENLARK_SIGNING_PASSWORD;
+#   -DSIGNED_PROGRAMS=folder: takes folder/x86/quenlark.exe and
+#     folder/x64/quenlark.exe, signed elsewhere, each only if it is, once its
+#     signature is removed, the program just built.
+# -DDIST=folder writes the archives there instead of dist/.
 
-get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
-set(dist ${root}/dist)
+include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
+if(DIST)
+    get_filename_component(dist ${DIST} ABSOLUTE)
+else()
+    set(dist ${root}/dist)
+endif()
 set(stage ${dist}/stage)
 
-function(run)
-    execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${root} RESULT_VARIABLE failed)
-    if(failed)
-        message(FATAL_ERROR "failed: ${ARGN}")
+include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
+if(SIGNING_CERTIFICATE AND SIGNED_PROGRAMS)
+    message(FATAL_ERROR "give SIGNING_CERTIFICATE or SIGNED_PROGRAMS, not both")
+endif()
+if(SIGNING_CERTIFICATE)
+    get_filename_component(SIGNING_CERTIFICATE ${SIGNING_CERTIFICATE} ABSOLUTE)
+endif()
+if(SIGNED_PROGRAMS)
+    get_filename_component(SIGNED_PROGRAMS ${SIGNED_PROGRAMS} ABSOLUTE)
+endif()
+
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${root}
+                    OUTPUT_VARIABLE commitTime OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE noGit)
+    if(noGit OR commitTime STREQUAL "")
+        set(commitTime 0)
     endif()
+    set(ENV{SOURCE_DATE_EPOCH} ${commitTime})
+endif()
+
+# The program as it goes into the release: as built, signed here, or signed
+# elsewhere and found to be the program built.
+function(stage_program preset built destination)
+    if(SIGNING_CERTIFICATE)
+        sign_program(${built} ${destination} ${SIGNING_CERTIFICATE} $ENV{SOURCE_DATE_EPOCH} "${TIMESTAMP_URL}")
+    elseif(SIGNED_PROGRAMS)
+        set(signed ${SIGNED_PROGRAMS}/${preset}/quenlark.exe)
+        remove_signature(${signed} ${destination}.unsigned unsigned)
+        if(NOT unsigned)
+            message(FATAL_ERROR "${signed} carries no signature")
+        endif()
+        execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${unsigned} ${built} RESULT_VARIABLE different)
+        file(REMOVE ${unsigned})
+        if(different)
+            message(FATAL_ERROR "${signed}, its signature removed, is not the program built from this source")
+        endif()
+        signature_is_whole(${signed} ${stage} whole)
+        if(NOT whole)
+            message(FATAL_ERROR "${signed}: its signature does not verify")
+        endif()
+        file(COPY_FILE ${signed} ${destination})
+    else()
+        file(COPY_FILE ${built} ${destination})
+    endif()
+    file(CHMOD ${destination} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                                          WORLD_EXECUTE)
 endfunction()
 
 file(REMOVE_RECURSE ${stage})
 find_program(PYTHON NAMES python3 python REQUIRED)
 foreach(preset x86 x64)
     set(build ${root}/build/release/${preset})
-    file(REMOVE_RECURSE ${build})
-    run(${CMAKE_COMMAND} --preset ${preset} -S ${root} -B ${build})
-    run(${CMAKE_COMMAND} --build ${build})
-    file(COPY ${build}/bin/quenlark.exe DESTINATION ${stage}/${preset}
-         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    clean_build(${preset} ${build})
+    file(MAKE_DIRECTORY ${stage}/${preset})
+    stage_program(${preset} ${build}/bin/quenlark.exe ${stage}/${preset}/quenlark.exe)
 endforeach()
 load_cache(${root}/build/release/x64 READ_WITH_PREFIX release_ CMAKE_PROJECT_VERSION)
 set(version ${release_CMAKE_PROJECT_VERSION})
@@ -41,15 +91,6 @@ foreach(file ${files})
 endforeach()
 file(WRITE ${stage}/SHA256SUMS "${sums}")
 file(CHMOD ${stage}/SHA256SUMS PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${root}
-                    OUTPUT_VARIABLE commitTime OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE noGit)
-    if(noGit OR commitTime STREQUAL "")
-        set(commitTime 0)
-    endif()
-    set(ENV{SOURCE_DATE_EPOCH} ${commitTime})
-endif()
 
 # CMake's own archiver stores each file's access and change times, which no two
 # builds share; this writer stores nothing but the files and one time stamp.
