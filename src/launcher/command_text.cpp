@@ -4,9 +4,11 @@
 // - Windows' msvcrt.dll takes the program name simply (a quoted name ends at
 //   the next quote, an unquoted one at a blank, quotes and all), and a doubled
 //   quote inside quotes is a literal quote that ends the quoting;
-// - the general rule (Wine's msvcrt, Microsoft's current C runtime) splits the
-//   program name like every other argument, and a doubled quote inside quotes
-//   is a literal quote that keeps the quoting open.
+// - the general rule (Wine's msvcrt) splits the program name like every other
+//   argument, and a doubled quote inside quotes is a literal quote that keeps
+//   the quoting open.
+// A runtime that follows neither gives back words that no rule here yields,
+// and nothing is started.
 enum SplittingRule { MsvcrtDllRule, GeneralRule };
 
 static bool IsBlank(wchar_t c)
