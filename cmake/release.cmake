@@ -100,6 +100,8 @@ run(${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write_zip.py ${archive} $ENV{SOURCE_DATE
 file(SHA256 ${archive} archiveHash)
 message(STATUS "${archive}\n${sums}${archiveHash}  quenlark-${version}-windows.zip")
 
+set(kit ${dist}/quenlark-${version}-tests-windows.zip)
 run(${CMAKE_COMMAND} -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/build/release/x64/bin
-    -DARCHIVE=${dist}/quenlark-${version}-tests-windows.zip -DEPOCH=$ENV{SOURCE_DATE_EPOCH}
-    -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
+    -DARCHIVE=${kit} -DEPOCH=$ENV{SOURCE_DATE_EPOCH} -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
+file(SHA256 ${kit} kitHash)
+message(STATUS "${kit}\n${kitHash}  quenlark-${version}-tests-windows.zip")

@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "support/folder_tree.h"
+
 // A test program that runs longer has hung.
 static const DWORD TestProgramTimeLimit = 120000;
 
@@ -171,23 +173,6 @@ static bool RunsOn64BitWindows()
 {
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-static void RemoveFolderTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName, path = folder + L"\\" + name;
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileW(path.c_str());
-            else if (name != L"." && name != L"..")
-                RemoveFolderTree(path);
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 static std::wstring FullPath(const wchar_t* path)

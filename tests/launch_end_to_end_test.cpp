@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/console_lines.h"
+#include "support/folder_tree.h"
 #include "support/run_program.h"
 #include "support/system_text.h"
 
@@ -61,23 +62,6 @@ std::wstring RunFolder()
              std::to_wstring((static_cast<unsigned long long>(started.dwHighDateTime) << 32) | started.dwLowDateTime);
     CreateDirectoryW(folder.c_str(), NULL);
     return folder;
-}
-
-void RemoveFolderTree(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName, path = folder + L"\\" + name;
-            if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileW(path.c_str());
-            else if (name != L"." && name != L"..")
-                RemoveFolderTree(path);
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
 }
 
 // Leaves nothing in the temporary folder once the tests of this process are done.
