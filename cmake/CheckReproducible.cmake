@@ -1,6 +1,7 @@
 # Builds the program twice from clean, in two folders of different names and
 # depths, and checks that the two are alike byte for byte.
 # Usage: cmake -DSOURCE_DIR=... -DTOOLCHAIN=... -DWORK_DIR=... -P CheckReproducible.cmake
+cmake_minimum_required(VERSION 3.25)
 
 set(first ${WORK_DIR}/first)
 set(second ${WORK_DIR}/second/other-name)

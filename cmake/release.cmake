@@ -12,6 +12,7 @@
 #     folder/x64/quenlark.exe, signed elsewhere, each only if it is, once its
 #     signature is removed, the program just built.
 # -DDIST=folder writes the archives there instead of dist/.
+cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
 if(DIST)

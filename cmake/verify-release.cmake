@@ -4,6 +4,7 @@
 # rebuilt one once the signature is removed), then whether SHA256SUMS matches
 # the archive. Exits non-zero on any difference.
 # Usage: cmake -DRELEASE=quenlark-<version>-windows.zip -P cmake/verify-release.cmake
+cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)

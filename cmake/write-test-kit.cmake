@@ -4,6 +4,7 @@
 # the programs they start or read (quenlark.exe, probe.exe). Reproducible like
 # the release: fixed order, permissions and one time stamp.
 # Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
+cmake_minimum_required(VERSION 3.25)
 
 get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
 set(stage ${ARCHIVE}.stage)
