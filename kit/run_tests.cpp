@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/folder_tree.h"
+#include "support/kill_on_close_job.h"
 
 // A test program that runs longer has hung.
 static const DWORD TestProgramTimeLimit = 120000;
@@ -67,8 +68,11 @@ static Counts CountReport(const std::string& report)
     return counts;
 }
 
-// Starts the program in a job of its own, so that it and everything it
-// started end with it, whether it finished, crashed or hung.
+// Runs the program to its end, at most TestProgramTimeLimit, with its output
+// in the log, and returns its exit status. It runs in a job, so that it and
+// everything it started end with it, whether it finished, crashed or hung;
+// where jobs cannot nest (before Windows 8, inside another job), it runs
+// without one. Sets `failure` when it could not be run to its end.
 static DWORD RunInJob(std::wstring commandLine, const std::wstring& logPath, std::wstring* failure)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
@@ -78,12 +82,6 @@ static DWORD RunInJob(std::wstring commandLine, const std::wstring& logPath, std
         *failure = L"cannot write " + logPath;
         return 1;
     }
-    HANDLE job = CreateJobObjectW(NULL, NULL);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (job != NULL)
-        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof startupInfo;
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
@@ -91,25 +89,32 @@ static DWORD RunInJob(std::wstring commandLine, const std::wstring& logPath, std
     startupInfo.hStdOutput = log;
     startupInfo.hStdError = log;
     PROCESS_INFORMATION process;
-    DWORD exitStatus = 1;
-    if (!CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_SUSPENDED, NULL, NULL, &startupInfo,
-                        &process)) {
-        *failure = L"cannot start it, error " + std::to_wstring(GetLastError());
-    } else {
-        if (job != NULL)
-            AssignProcessToJobObject(job, process.hProcess);
-        ResumeThread(process.hThread);
-        if (WaitForSingleObject(process.hProcess, TestProgramTimeLimit) != WAIT_OBJECT_0)
-            *failure = L"still running after " + std::to_wstring(TestProgramTimeLimit / 1000) + L" s, ended";
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, 5000);
-        GetExitCodeProcess(process.hProcess, &exitStatus);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    BOOL created = CreateProcessW(NULL, &commandLine[0], NULL, NULL, TRUE, CREATE_SUSPENDED, NULL, NULL,
+                                  &startupInfo, &process);
+    DWORD createError = GetLastError();
+    CloseHandle(log);
+    if (!created) {
+        *failure = L"cannot start it, error " + std::to_wstring(createError);
+        return 1;
     }
+
+    HANDLE job = CreateKillOnCloseJob();
+    if (job != NULL && !AssignProcessToJobObject(job, process.hProcess)) {
+        CloseHandle(job);
+        job = NULL;
+    }
+    if (ResumeThread(process.hThread) == static_cast<DWORD>(-1))
+        *failure = L"cannot resume it, error " + std::to_wstring(GetLastError());
+    else if (WaitForSingleObject(process.hProcess, TestProgramTimeLimit) != WAIT_OBJECT_0)
+        *failure = L"still running after " + std::to_wstring(TestProgramTimeLimit / 1000) + L" s, ended";
+    TerminateProcess(process.hProcess, 1); // no effect once it has ended
+    WaitForSingleObject(process.hProcess, 5000);
+    DWORD exitStatus = 1;
+    GetExitCodeProcess(process.hProcess, &exitStatus);
     if (job != NULL)
         CloseHandle(job);
-    CloseHandle(log);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
     return exitStatus;
 }
 

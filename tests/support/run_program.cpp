@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "kill_on_close_job.h"
+
 // Pipes large enough for all a launcher writes, so that it never waits on them.
 const DWORD PipeSize = 65536;
 
@@ -22,13 +24,12 @@ static std::string ReadWhatIsThere(HANDLE pipe)
 }
 
 // Every program a test starts, and every process that one starts in turn, is
-// in this job; when the test ends, whether it passed or not, they all end, so
-// that none left suspended or waiting holds a pipe of the test run open.
+// in this job; when the test ends, whether it passed or not, they all end (and
+// when the test program ends, even by a crash), so that none left suspended or
+// waiting holds a pipe of the test run open.
 static HANDLE StartedPrograms()
 {
-    static HANDLE job = NULL;
-    if (job == NULL)
-        job = CreateJobObjectW(NULL, NULL);
+    static HANDLE job = CreateKillOnCloseJob();
     return job;
 }
 
@@ -70,8 +71,13 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
         throw std::runtime_error("cannot start a program, error " + std::to_string(createError));
     // In the job before it can start anything; where jobs cannot nest (before
     // Windows 8, inside another job), the program runs outside it.
-    AssignProcessToJobObject(StartedPrograms(), processInfo.hProcess);
-    ResumeThread(processInfo.hThread);
+    if (StartedPrograms() != NULL)
+        AssignProcessToJobObject(StartedPrograms(), processInfo.hProcess);
+    if (ResumeThread(processInfo.hThread) == static_cast<DWORD>(-1)) {
+        DWORD resumeError = GetLastError();
+        TerminateProcess(processInfo.hProcess, 1);
+        throw std::runtime_error("cannot resume a program, error " + std::to_string(resumeError));
+    }
 
     ProgramResult result;
     if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
