@@ -29,6 +29,8 @@ static std::wstring FolderOf(const std::wstring& path)
 
 static std::wstring OwnFolder()
 {
+    // A path too long for the buffer comes back cut short: the kit's programs
+    // are then not found, and each counts as failed.
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
     return FolderOf(std::wstring(path, length));
@@ -199,12 +201,14 @@ int wmain(int argumentCount, wchar_t** arguments)
                        L"-" + std::to_wstring(GetTickCount());
     std::wstring work = own + L"\\work";
     std::wstring reports = argumentCount > 1 ? FullPath(arguments[1]) : own + L"\\reports";
-    CreateDirectoryW(own.c_str(), NULL);
-    CreateDirectoryW(work.c_str(), NULL);
-    CreateDirectoryW(reports.c_str(), NULL);
-    // The test programs keep their own files in the temporary folder.
-    SetEnvironmentVariableW(L"TEMP", work.c_str());
-    SetEnvironmentVariableW(L"TMP", work.c_str());
+    // The test programs keep their own files in the temporary folder; a report
+    // folder named by the caller may exist already.
+    if (!CreateDirectoryW(own.c_str(), NULL) || !CreateDirectoryW(work.c_str(), NULL) ||
+        (!CreateDirectoryW(reports.c_str(), NULL) && GetLastError() != ERROR_ALREADY_EXISTS) ||
+        !SetEnvironmentVariableW(L"TEMP", work.c_str()) || !SetEnvironmentVariableW(L"TMP", work.c_str())) {
+        wprintf(L"run-tests: cannot prepare %ls, error %lu\n", own.c_str(), GetLastError());
+        return 2;
+    }
 
     Counts totals = {0, 0, 0};
     RunTargetTests(L"x86", reports, &totals);
