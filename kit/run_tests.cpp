@@ -175,9 +175,13 @@ static void RunTargetTests(const std::wstring& target, const std::wstring& repor
     fclose(list);
 }
 
-// A 32-bit program on 64-bit Windows (x64 or ARM64) runs under WOW64.
+// A 32-bit program on 64-bit Windows (x64 or ARM64) runs under WOW64; the
+// x64 build of this runner (which stands in where no x86 program can run)
+// runs on 64-bit Windows only.
 static bool RunsOn64BitWindows()
 {
+    if (sizeof(void*) == 8)
+        return true;
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
