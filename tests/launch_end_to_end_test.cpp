@@ -148,6 +148,19 @@ void ReleaseProbe(const ProbeEvents& events, const ProbeReport& report)
     CloseHandle(events.release);
 }
 
+// What a failed expectation about a launch says of it: the launcher's run, and
+// what the probe reported, if it did.
+std::string Describe(const Launch& launch)
+{
+    testing::Message message;
+    message << DescribeRun(launch.launcher) << "\nprobe: ";
+    if (launch.report.empty())
+        message << "no report";
+    for (const ProbeReport::value_type& entry : launch.report)
+        message << "\n  " << entry.first << "=" << entry.second;
+    return message.GetString();
+}
+
 Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags = 0,
                    const wchar_t* applicationName = NULL)
 {
@@ -189,6 +202,7 @@ DWORD FirstThreadOf(DWORD processId)
 // The probe ran, with this command line, as the process whose id the launcher returned.
 void ExpectProbeStartedWith(const Launch& launch, const std::wstring& commandLine, bool firstProcessorOnly)
 {
+    SCOPED_TRACE(Describe(launch));
     EXPECT_EQ(launch.launcher.output, "");
     EXPECT_EQ(launch.launcher.errors, "");
     ASSERT_FALSE(launch.report.empty()) << "the probe did not run";
@@ -199,6 +213,7 @@ void ExpectProbeStartedWith(const Launch& launch, const std::wstring& commandLin
 
 void ExpectCreationReport(const ProgramResult& result, unsigned long errorCode)
 {
+    SCOPED_TRACE(DescribeRun(result));
     EXPECT_EQ(result.exitStatus, 0u);
     EXPECT_EQ(result.output, "");
     EXPECT_TRUE(EndsEachLineWithOneCrLf(result.errors)) << result.errors;
@@ -229,6 +244,7 @@ TEST(Launch, HandsOnTheCommandAsTypedAndReturnsItsProcessId)
         SCOPED_TRACE(c.arguments);
         Launch launch = LaunchProbe(QuotedLauncher() + L" " + c.arguments);
         ExpectProbeStartedWith(launch, c.commandLine, c.firstProcessorOnly);
+        SCOPED_TRACE(Describe(launch));
         EXPECT_EQ(launch.report[L"directory"], OwnDirectory());
         EXPECT_EQ(launch.report[L"variable"].rfind(L"inherited quenlark-probe-", 0), 0u);
     }
@@ -308,6 +324,8 @@ TEST(Launch, WordInTheLaunchersOwnPathIsNotTheCommand)
     CopyProgram(L"quenlark.exe", folder + L"\\quenlark.exe");
     CopyProgram(L"probe.exe", folder + L"\\lark.exe");
     Launch launch = LaunchProbe(folder + L"\\quenlark.exe lark.exe x");
+    SCOPED_TRACE(Describe(launch));
+    ASSERT_FALSE(launch.report.empty()) << "the probe did not report";
     EXPECT_EQ(launch.report[L"commandline"], L"lark.exe x");
 }
 
@@ -324,6 +342,8 @@ TEST(Launch, NewProcessHasAConsoleOfItsOwn)
     SetStdHandle(STD_ERROR_HANDLE, errors);
 
     Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe");
+    SCOPED_TRACE(Describe(launch));
+    ASSERT_FALSE(launch.report.empty()) << "the probe did not report";
     std::wstring console = launch.report[L"console"];
     EXPECT_NE(console.find(launch.report[L"pid"] + L","), std::wstring::npos) << console;
     EXPECT_EQ((L"," + console).find(L"," + std::to_wstring(GetCurrentProcessId()) + L","), std::wstring::npos)
@@ -334,7 +354,8 @@ TEST(Launch, SlashSLeavesTheProcessSuspended)
 {
     ProbeEvents events = PrepareProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" /S probe.exe");
-    ASSERT_NE(result.exitStatus, 0u) << result.errors;
+    SCOPED_TRACE(DescribeRun(result));
+    ASSERT_NE(result.exitStatus, 0u);
 
     EXPECT_EQ(GetFileAttributesW(events.reportPath.c_str()), INVALID_FILE_ATTRIBUTES) << "the probe ran";
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, FirstThreadOf(result.exitStatus));
@@ -344,6 +365,7 @@ TEST(Launch, SlashSLeavesTheProcessSuspended)
 
     ProbeReport report = AwaitProbe(events, result.exitStatus);
     ReleaseProbe(events, report);
+    ASSERT_FALSE(report.empty()) << "the probe did not report once resumed";
     EXPECT_EQ(report[L"pid"], std::to_wstring(result.exitStatus));
 }
 
@@ -357,9 +379,10 @@ TEST(Launch, NewProcessInheritsNoHandles)
     // The launcher inherits the write end; once it has ended, only the probe could hold it.
     ProbeEvents events = PrepareProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" probe.exe");
+    SCOPED_TRACE(DescribeRun(result));
     CloseHandle(writeEnd);
     ProbeReport report = AwaitProbe(events, result.exitStatus);
-    ASSERT_FALSE(report.empty());
+    ASSERT_FALSE(report.empty()) << "the probe did not report";
 
     DWORD available = 0;
     EXPECT_FALSE(PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL)) << "the probe holds the pipe";
@@ -374,6 +397,8 @@ TEST(Launch, NewProcessRunsAtTheLaunchersPriorityClass)
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine ignores priority classes given to CreateProcess";
     Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe", ABOVE_NORMAL_PRIORITY_CLASS);
+    SCOPED_TRACE(Describe(launch));
+    ASSERT_FALSE(launch.report.empty()) << "the probe did not report";
     EXPECT_EQ(launch.report[L"priority"], std::to_wstring(ABOVE_NORMAL_PRIORITY_CLASS));
 }
 
@@ -382,6 +407,7 @@ TEST(Launch, ShowsUsageWhenThereIsNoCommand)
     for (const wchar_t* arguments : {L"", L" /u", L" /s /U", L" \"\"", L" /u \"\" probe.exe"}) {
         SCOPED_TRACE(arguments);
         ProgramResult result = RunProgram(QuotedLauncher() + arguments);
+        SCOPED_TRACE(DescribeRun(result));
         EXPECT_EQ(result.exitStatus, 0u);
         EXPECT_EQ(ConsoleLines(result.output), UsageLines);
         EXPECT_EQ(result.errors, "");
@@ -429,7 +455,7 @@ TEST(Launch, WildcardsAreNotExpanded)
     ProgramResult result = RunProgram(QuotedLauncher() + L" prob?.exe");
     SetCurrentDirectoryW(testsFolder.c_str());
     ExpectCreationReport(result, 0);
-    EXPECT_EQ(result.errors.find(SystemText(ERROR_INVALID_PARAMETER)), std::string::npos) << result.errors;
+    EXPECT_EQ(result.errors.find(SystemText(ERROR_INVALID_PARAMETER)), std::string::npos) << DescribeRun(result);
 }
 
 } // namespace

@@ -2,10 +2,12 @@
 
 #include <windows.h>
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <stdexcept>
 #include <vector>
 
 #include "kill_on_close_job.h"
+#include "system_text.h"
 
 // Pipes large enough for all a launcher writes, so that it never waits on them.
 const DWORD PipeSize = 65536;
@@ -43,6 +45,21 @@ class EndStartedPrograms : public testing::EmptyTestEventListener {
 static const bool endStartedProgramsAfterEachTest =
     (testing::UnitTest::GetInstance()->listeners().Append(new EndStartedPrograms), true);
 
+// Wine's CreateProcess fails with ERROR_INTERNAL_ERROR when the new process
+// ended before it told the Wine server it had started: before any code of the
+// program ran (a failed fork or exec of Wine's loader, or a crash in Wine's
+// own start-up), so never through the program's fault.
+static DWORD StartSuspended(const std::wstring& commandLine, unsigned long creationFlags,
+                            const wchar_t* applicationName, STARTUPINFOW* startupInfo, PROCESS_INFORMATION* processInfo)
+{
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
+    if (!CreateProcessW(applicationName, mutableLine.data(), NULL, NULL, TRUE, creationFlags | CREATE_SUSPENDED, NULL,
+                        NULL, startupInfo, processInfo))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
 ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags, const wchar_t* applicationName)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
@@ -59,15 +76,16 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
     startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startupInfo.hStdOutput = outputWrite;
     startupInfo.hStdError = errorsWrite;
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(L'\0');
     PROCESS_INFORMATION processInfo;
-    BOOL created = CreateProcessW(applicationName, mutableLine.data(), NULL, NULL, TRUE,
-                                  creationFlags | CREATE_SUSPENDED, NULL, NULL, &startupInfo, &processInfo);
-    DWORD createError = GetLastError();
+    DWORD createError = StartSuspended(commandLine, creationFlags, applicationName, &startupInfo, &processInfo);
+    if (createError == ERROR_INTERNAL_ERROR && RunningUnderWine()) {
+        std::printf("%s\n", (testing::Message() << "Wine failed to start " << commandLine << " (error 1359: the new "
+                              "process ended before any of its code ran); trying once more").GetString().c_str());
+        createError = StartSuspended(commandLine, creationFlags, applicationName, &startupInfo, &processInfo);
+    }
     CloseHandle(outputWrite);
     CloseHandle(errorsWrite);
-    if (!created)
+    if (createError != ERROR_SUCCESS)
         throw std::runtime_error("cannot start a program, error " + std::to_string(createError));
     // In the job before it can start anything; where jobs cannot nest (before
     // Windows 8, inside another job), the program runs outside it.
@@ -80,6 +98,7 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
     }
 
     ProgramResult result;
+    result.commandLine = commandLine;
     if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
         throw std::runtime_error("a program still runs after a minute");
     GetExitCodeProcess(processInfo.hProcess, &result.exitStatus);
@@ -90,6 +109,14 @@ ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creation
     CloseHandle(outputRead);
     CloseHandle(errorsRead);
     return result;
+}
+
+std::string DescribeRun(const ProgramResult& result)
+{
+    return (testing::Message() << "command line: " << result.commandLine << "\nexit status: " << result.exitStatus
+                               << "\nstandard output: " << testing::PrintToString(result.output)
+                               << "\nstandard error: " << testing::PrintToString(result.errors))
+        .GetString();
 }
 
 std::wstring ProgramFolder()
