@@ -13,6 +13,9 @@ else()
     set(QUENLARK_WINE_ARCH x86)
 endif()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run ${QUENLARK_WINE_ARCH} ${QUENLARK_WINEPREFIX})
+# For GoogleTest programs, which exit 0 or 1 (tests/CMakeLists.txt).
+set(QUENLARK_GOOGLETEST_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run --googletest ${QUENLARK_WINE_ARCH}
+    ${QUENLARK_WINEPREFIX})
 
 add_test(NAME wine_prefix_up COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix up ${QUENLARK_WINEPREFIX})
 add_test(NAME wine_prefix_down COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix down ${QUENLARK_WINEPREFIX})
