@@ -33,14 +33,14 @@ endforeach()
 # Vista's kernel32.dll or msvcrt.dll (and XP's). A new one fails here until it
 # is checked against the oldest Windows claimed and added.
 set(allowedFunctions
-    KERNEL32.dll!CreateProcessW KERNEL32.dll!FormatMessageA KERNEL32.dll!FreeLibrary KERNEL32.dll!GetCommandLineW
-    KERNEL32.dll!GetCurrentProcess KERNEL32.dll!GetLastError KERNEL32.dll!GetPriorityClass
-    KERNEL32.dll!GetProcAddress KERNEL32.dll!GetSystemDirectoryA KERNEL32.dll!LoadLibraryA
-    KERNEL32.dll!LoadLibraryExA KERNEL32.dll!LocalFree KERNEL32.dll!ResumeThread KERNEL32.dll!SetLastError
-    KERNEL32.dll!SetProcessAffinityMask
-    msvcrt.dll!__iob_func msvcrt.dll!_iob msvcrt.dll!__set_app_type msvcrt.dll!__wgetmainargs msvcrt.dll!_wcsicmp
-    msvcrt.dll!exit msvcrt.dll!fflush msvcrt.dll!fprintf msvcrt.dll!fputs msvcrt.dll!puts msvcrt.dll!wcschr
-    msvcrt.dll!wcslen msvcrt.dll!wcsncmp)
+    KERNEL32.dll!CreateProcessW KERNEL32.dll!FormatMessageW KERNEL32.dll!GetCommandLineW KERNEL32.dll!GetConsoleMode
+    KERNEL32.dll!GetConsoleOutputCP KERNEL32.dll!GetCurrentProcess KERNEL32.dll!GetLastError KERNEL32.dll!GetOEMCP
+    KERNEL32.dll!GetPriorityClass KERNEL32.dll!LocalAlloc KERNEL32.dll!LocalFree KERNEL32.dll!ResumeThread
+    KERNEL32.dll!SetLastError KERNEL32.dll!SetProcessAffinityMask KERNEL32.dll!WideCharToMultiByte
+    KERNEL32.dll!WriteConsoleW
+    msvcrt.dll!__iob_func msvcrt.dll!_iob msvcrt.dll!__set_app_type msvcrt.dll!__wgetmainargs msvcrt.dll!_fileno
+    msvcrt.dll!_get_osfhandle msvcrt.dll!_wcsicmp msvcrt.dll!exit msvcrt.dll!fflush msvcrt.dll!fputs msvcrt.dll!puts
+    msvcrt.dll!wcschr msvcrt.dll!wcslen msvcrt.dll!wcsncmp)
 string(REGEX MATCHALL "DLL Name: [^\n]+|\n\t[0-9a-f]+\t +[0-9]+ +[A-Za-z0-9_]+" importLines "${headers}")
 foreach(line ${importLines})
     if(line MATCHES "DLL Name: (.+)")

@@ -1,5 +1,5 @@
 // Error output against the real kernel32: the four forms of a report, the
-// wrapping, and the conversion to the console's code page.
+// wrapping, and the bytes a file gets.
 #include <windows.h>
 #include <io.h>
 
@@ -20,7 +20,7 @@ namespace {
 // printed unsigned.
 const DWORD CodeWithoutText = 0xE0001234;
 
-std::string Report(const char* message, DWORD errorCode)
+std::string Report(const wchar_t* message, DWORD errorCode)
 {
     return CaptureStandardError([&] {
         SetLastError(errorCode);
@@ -35,7 +35,7 @@ std::string WithoutTrailingBlanks(std::string line)
 
 // What PrintFormattedMessage writes to a binary stream, byte for byte: its
 // lines end in a bare line feed, which a text-mode stream writes as CR LF.
-std::string Formatted(const char* format, const char* insert)
+std::string Formatted(const wchar_t* format, const wchar_t* insert)
 {
     return CaptureStream([&](FILE* file) { EXPECT_EQ(PrintFormattedMessage(file, format, insert), 1); });
 }
@@ -46,20 +46,20 @@ TEST(ErrorOutput, ReportFormsByMessageAndSystemText)
     ASSERT_FALSE(fileNotFound.empty());
     ASSERT_TRUE(SystemText(CodeWithoutText).empty());
     struct Case {
-        const char* message;
+        const wchar_t* message;
         DWORD errorCode;
         std::string shown;
     };
     const Case cases[] = {
-        {"Error creating process", ERROR_FILE_NOT_FOUND, "Error creating process: " + fileNotFound},
-        {"", ERROR_FILE_NOT_FOUND, fileNotFound},
+        {L"Error creating process", ERROR_FILE_NOT_FOUND, "Error creating process: " + fileNotFound},
+        {L"", ERROR_FILE_NOT_FOUND, fileNotFound},
         {NULL, ERROR_FILE_NOT_FOUND, fileNotFound},
-        {"Error creating process", CodeWithoutText, "Error creating process: Win32 error 3758101044"},
-        {"", CodeWithoutText, "Win32 error 3758101044"},
+        {L"Error creating process", CodeWithoutText, "Error creating process: Win32 error 3758101044"},
+        {L"", CodeWithoutText, "Win32 error 3758101044"},
         {NULL, CodeWithoutText, "Win32 error 3758101044"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.message ? c.message : "(absent)") << " " << c.errorCode);
+        SCOPED_TRACE(testing::Message() << (c.message ? c.message : L"(absent)") << " " << c.errorCode);
         std::string bytes = Report(c.message, c.errorCode);
         std::vector<std::string> lines = ConsoleLines(bytes);
         ASSERT_EQ(lines.size(), 1u) << bytes;
@@ -71,18 +71,19 @@ TEST(ErrorOutput, ReportFormsByMessageAndSystemText)
 
 TEST(ErrorOutput, SystemTextsKeepTheirInsertReferences)
 {
-    std::string shown = ConsoleLines(Report("Error creating process", ERROR_BAD_EXE_FORMAT)).at(0);
+    std::string shown = ConsoleLines(Report(L"Error creating process", ERROR_BAD_EXE_FORMAT)).at(0);
     EXPECT_EQ(WithoutTrailingBlanks(shown), "Error creating process: " + SystemText(ERROR_BAD_EXE_FORMAT));
     EXPECT_NE(shown.find("%1"), std::string::npos);
 }
 
-TEST(ErrorOutput, FormattedReportsAreInTheOemCodePage)
+TEST(ErrorOutput, WithoutAConsoleReportsAreInTheOemCodePage)
 {
-    // In code page 1252 "\xe9" is e acute, which code page 437 holds as 0x82.
-    if (GetACP() != 1252 || GetOEMCP() != 437)
-        GTEST_SKIP() << "needs ANSI code page 1252 and OEM code page 437";
-    EXPECT_EQ(Report("Caf\xe9", ERROR_FILE_NOT_FOUND).substr(0, 6), "Caf\x82: ");
-    EXPECT_EQ(Report("Caf\xe9", CodeWithoutText), "Caf\xe9: Win32 error 3758101044\r\n");
+    // Code page 437 holds e acute as 0x82.
+    if (GetOEMCP() != 437)
+        GTEST_SKIP() << "needs OEM code page 437";
+    FreeConsole();
+    EXPECT_EQ(Report(L"Caf\u00e9", ERROR_FILE_NOT_FOUND).substr(0, 6), "Caf\x82: ");
+    EXPECT_EQ(Report(L"Caf\u00e9", CodeWithoutText), "Caf\x82: Win32 error 3758101044\r\n");
 }
 
 TEST(ErrorOutput, WrapsAtMessageLineWidthBetweenWords)
@@ -90,7 +91,7 @@ TEST(ErrorOutput, WrapsAtMessageLineWidthBetweenWords)
     std::string text;
     for (int word = 0; word < 60; ++word)
         text += "word" + std::to_string(word) + (word % 7 == 6 ? "\r\n" : " ");
-    std::string bytes = Formatted("%1%%n", text.c_str());
+    std::string bytes = Formatted(L"%1%%n", std::wstring(text.begin(), text.end()).c_str());
 
     ASSERT_EQ(bytes.back(), '\n');
     std::istringstream expectedWords(text);
@@ -119,7 +120,8 @@ TEST(ErrorOutput, LinesHoldAtMost78Columns)
     const size_t widest = RunningUnderWine() ? 77 : 78;
     for (size_t width : {widest, widest + 1}) {
         const std::string first(width - 9, 'x'), last(8, 'y');
-        std::vector<std::string> lines = ConsoleLines(Formatted("%1%%n", (first + " " + last).c_str()));
+        const std::string line = first + " " + last;
+        std::vector<std::string> lines = ConsoleLines(Formatted(L"%1%%n", std::wstring(line.begin(), line.end()).c_str()));
         if (width == widest) {
             ASSERT_EQ(lines.size(), 1u) << width;
             EXPECT_EQ(WithoutTrailingBlanks(lines[0]), first + " " + last);
@@ -133,9 +135,9 @@ TEST(ErrorOutput, LinesHoldAtMost78Columns)
 
 TEST(ErrorOutput, AWrappedReportReachesAFileWithEachLineEndOnce)
 {
-    std::string message = "Error creating process";
+    std::wstring message = L"Error creating process";
     while (message.size() < 160)
-        message += " again";
+        message += L" again";
     std::string bytes = Report(message.c_str(), ERROR_FILE_NOT_FOUND);
     EXPECT_GE(ConsoleLines(bytes).size(), 3u) << bytes;
     EXPECT_TRUE(EndsEachLineWithOneCrLf(bytes)) << bytes;
@@ -145,10 +147,10 @@ TEST(ErrorOutput, PercentSignsInInsertsAreReadOnceMore)
 {
     // The filled-in text is formatted a second time, so escapes in it take effect
     // and insert references stay as they are.
-    EXPECT_EQ(Formatted("%1%%n", "a %1 b%nc"), "a %1 b\nc\n");
+    EXPECT_EQ(Formatted(L"%1%%n", L"a %1 b%nc"), "a %1 b\nc\n");
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine keeps \"%%\" as two characters when inserts are ignored";
-    EXPECT_EQ(Formatted("%1%%n", "100%% sure"), "100% sure\n");
+    EXPECT_EQ(Formatted(L"%1%%n", L"100%% sure"), "100% sure\n");
 }
 
 TEST(ErrorOutput, LongWordsAreNotSplit)
@@ -156,18 +158,18 @@ TEST(ErrorOutput, LongWordsAreNotSplit)
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine splits words longer than the line width";
     // Where a line breaks, Windows' documentation leaves open whether the blank stays before it.
-    std::string longWord(100, 'x');
-    std::vector<std::string> lines = ConsoleLines(Formatted("%1%%n", ("a " + longWord + " b").c_str()));
+    std::wstring longWord(100, L'x');
+    std::vector<std::string> lines = ConsoleLines(Formatted(L"%1%%n", (L"a " + longWord + L" b").c_str()));
     for (std::string& line : lines)
         line = WithoutTrailingBlanks(line);
-    EXPECT_EQ(lines, std::vector<std::string>({"a", longWord, "b"}));
+    EXPECT_EQ(lines, std::vector<std::string>({"a", std::string(longWord.begin(), longWord.end()), "b"}));
 }
 
 TEST(ErrorOutput, FlushesTheStream)
 {
     FILE* file = tmpfile();
     setvbuf(file, NULL, _IOFBF, 4096);
-    EXPECT_EQ(PrintFormattedMessage(file, "%1: %2%%n", "one", "two"), 1);
+    EXPECT_EQ(PrintFormattedMessage(file, L"%1: %2%%n", L"one", L"two"), 1);
     EXPECT_EQ(_filelength(_fileno(file)), 9) << "the text is still in the stream's buffer";
     fclose(file);
 }

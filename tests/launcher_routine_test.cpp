@@ -233,7 +233,7 @@ TEST(LauncherRoutine, StartsNothingWithoutACommandWord)
 
 // Stands in for the real error output: records what would be reported, with the
 // last error as the report would read it.
-void ReportLastError(const char* message)
+void ReportLastError(const wchar_t* message)
 {
-    reports.emplace_back(message, GetLastError());
+    reports.emplace_back(std::string(message, message + wcslen(message)), GetLastError());
 }

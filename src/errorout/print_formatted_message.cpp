@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <stdarg.h>
 
-#include "oem_conversion.h"
+#include "console_text.h"
 
 // Pass one fills in the inserts and resolves the escapes ("%%n" becomes "%n");
 // pass two leaves any insert references alone, turns "%n" into a line break,
@@ -12,40 +12,26 @@ static const DWORD FillInFlags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALL
 static const DWORD WrapFlags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_IGNORE_INSERTS |
                                FORMAT_MESSAGE_ALLOCATE_BUFFER | (MessageLineWidth & FORMAT_MESSAGE_MAX_WIDTH_MASK);
 
-// FormatMessage ends its lines with CR LF, and a text-mode stream writes every
-// line feed as CR LF again: written with bare line feeds, each line ends in CR
-// LF once in a file or a pipe, and a console shows the same lines.
-static void UseStreamLineEnds(char* text)
-{
-    char* kept = text;
-    for (const char* p = text; *p != '\0'; ++p)
-        if (!(p[0] == '\r' && p[1] == '\n'))
-            *kept++ = *p;
-    *kept = '\0';
-}
-
-int PrintFormattedMessage(FILE* stream, const char* format, ...)
+int PrintFormattedMessage(FILE* stream, const wchar_t* format, ...)
 {
     va_list arguments;
     va_start(arguments, format);
-    char* filledIn = NULL;
-    DWORD length = FormatMessageA(FillInFlags, format, 0, 0, reinterpret_cast<LPSTR>(&filledIn), 0, &arguments);
+    wchar_t* filledIn = NULL;
+    DWORD length = FormatMessageW(FillInFlags, format, 0, 0, reinterpret_cast<LPWSTR>(&filledIn), 0, &arguments);
     va_end(arguments);
     if (length == 0)
         return 0;
 
-    char* wrapped = NULL;
-    length = FormatMessageA(WrapFlags, filledIn, 0, 0, reinterpret_cast<LPSTR>(&wrapped), 0, NULL);
+    wchar_t* wrapped = NULL;
+    length = FormatMessageW(WrapFlags, filledIn, 0, 0, reinterpret_cast<LPWSTR>(&wrapped), 0, NULL);
     if (length == 0) {
         LocalFree(filledIn);
         return 0;
     }
     LocalFree(filledIn);
 
-    ConvertToOemCodePage(wrapped);
-    UseStreamLineEnds(wrapped);
-    fprintf(stream, "%s", wrapped);
+    bool written = WriteConsoleText(stream, wrapped);
     LocalFree(wrapped);
     fflush(stream);
-    return 1;
+    return written ? 1 : 0;
 }

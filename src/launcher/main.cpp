@@ -54,22 +54,22 @@ int wmain(int, wchar_t** argv, wchar_t**)
     wchar_t* commandText = FindCommandText(GetCommandLineW(), argv, firstWord);
     if (commandText == NULL) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        ReportLastError("Error creating process");
+        ReportLastError(L"Error creating process");
         return 0;
     }
 
     PROCESS_INFORMATION processInfo;
     if (!CreateProcessW(NULL, commandText, NULL, NULL, FALSE, priorityClass | LaunchFlags, NULL, NULL,
                         &startupInfo, &processInfo)) {
-        ReportLastError("Error creating process");
+        ReportLastError(L"Error creating process");
         return 0;
     }
 
     if (firstProcessorOnly && !SetProcessAffinityMask(processInfo.hProcess, 1))
-        ReportLastError("Error setting affinity mask for new process");
+        ReportLastError(L"Error setting affinity mask for new process");
 
     if (!leaveSuspended && ResumeThread(processInfo.hThread) == (DWORD)-1)
-        ReportLastError("Error resuming thread");
+        ReportLastError(L"Error resuming thread");
 
     // The handles stay open until the launcher ends, right after this returns.
     return (int)processInfo.dwProcessId;
