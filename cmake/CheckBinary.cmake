@@ -1,7 +1,8 @@
 # Checks a built program: its machine, that it is a console program, that it
-# asks for no newer Windows than Vista in its header, and that it imports no
-# DLL but kernel32 and the system's C runtime, and from them only functions
-# that Windows Vista has (the oldest Windows the README claims).
+# asks for no newer Windows than Vista in its header, that it imports no DLL
+# but kernel32 and the system's C runtime, and from them only functions that
+# Windows Vista has (the oldest Windows the README claims), and, on x64, that
+# its function table covers every function a stack walk meets.
 # Usage: cmake -DOBJDUMP=... -DBINARY=... -DEXPECTED_FORMAT=pei-i386|pei-x86-64 -P CheckBinary.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -61,5 +62,11 @@ if(NOT imports STREQUAL "KERNEL32.dll;msvcrt.dll")
     message(FATAL_ERROR "${BINARY} imports ${imports}; expected KERNEL32.dll;msvcrt.dll only")
 endif()
 
+set(unwindSummary "")
+if(EXPECTED_FORMAT STREQUAL "pei-x86-64")
+    include(${CMAKE_CURRENT_LIST_DIR}/CheckUnwindTable.cmake)
+    set(unwindSummary ", ${unwindSummary}")
+endif()
+
 file(SIZE ${BINARY} size)
-message(STATUS "${BINARY}: ${EXPECTED_FORMAT}, console, ${size} bytes, imports ${imports}")
+message(STATUS "${BINARY}: ${EXPECTED_FORMAT}, console, ${size} bytes, imports ${imports}${unwindSummary}")

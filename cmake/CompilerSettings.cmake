@@ -19,8 +19,15 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 # For the product only: the C runtime's own printf family from msvcrt.dll, and
-# no C++ machinery that the code does not use.
+# no C++ machinery that the code does not use. x64 keeps its unwind tables:
+# every function that calls another or uses the stack needs its entry in the
+# function table, or a debugger, a crash dump or Windows Error Reporting
+# cannot walk the stack through it. 32-bit x86 has no such table, and would
+# only carry DWARF tables that Windows never reads.
 function(quenlark_product_settings target)
     target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0 WIN32_LEAN_AND_MEAN)
-    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -Os)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti -Os)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+    endif()
 endfunction()
