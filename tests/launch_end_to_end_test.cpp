@@ -15,6 +15,7 @@
 #include "support/folder_tree.h"
 #include "support/run_program.h"
 #include "support/system_text.h"
+#include "resume_process_snippet.h"
 
 namespace {
 
@@ -456,6 +457,67 @@ TEST(Launch, WildcardsAreNotExpanded)
     SetCurrentDirectoryW(testsFolder.c_str());
     ExpectCreationReport(result, 0);
     EXPECT_EQ(result.errors.find(SystemText(ERROR_INVALID_PARAMETER)), std::string::npos) << DescribeRun(result);
+}
+
+} // namespace
+
+namespace {
+
+// Windows' documentation says both that a new process group starts with Ctrl+C
+// ignored and that the group flag is ignored beside a new console; this tells.
+// Ctrl+Break, never ignored, shows that the probe's handler works at all.
+TEST(Launch, CtrlCStartsOutIgnoredInTheNewProcessGroup)
+{
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine cannot tell: it delivers neither Ctrl+C nor Ctrl+Break raised on a new console";
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_CONTROL_EVENTS", L"1");
+    Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe");
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_CONTROL_EVENTS", NULL);
+    SCOPED_TRACE(Describe(launch));
+    ASSERT_FALSE(launch.report.empty()) << "the probe did not report";
+    EXPECT_EQ(launch.report[L"control-events"], L"ctrl-c ignored, ctrl-break reached");
+}
+
+// What the README warns of: on 64-bit Windows the x86 build's "System32" is
+// SysWOW64, whose programs are 32-bit ones.
+TEST(Launch, X86LauncherOn64BitWindowsStartsSystem32ProgramsAs32BitOnes)
+{
+    BOOL wow64 = FALSE;
+    if (sizeof(void*) != 4 || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+        GTEST_SKIP() << "only a 32-bit launcher on 64-bit Windows has System32 redirected";
+    wchar_t cmd[MAX_PATH];
+    ASSERT_GT(ExpandEnvironmentStringsW(L"%windir%\\System32\\cmd.exe", cmd, MAX_PATH), 0u);
+    ProgramResult result = RunProgram(QuotedLauncher() + L" /s " + cmd + L" /c exit");
+    SCOPED_TRACE(DescribeRun(result));
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, result.exitStatus);
+    ASSERT_NE(process, nullptr) << GetLastError();
+    BOOL startedUnderWow64 = FALSE;
+    EXPECT_TRUE(IsWow64Process(process, &startedUnderWow64));
+    EXPECT_TRUE(startedUnderWow64) << "System32's cmd.exe started as a 64-bit process";
+    CloseHandle(process);
+}
+
+TEST(Launch, TheReadmesPowerShellResumesAProcessLeftSuspended)
+{
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine has no PowerShell";
+    ProbeEvents events = PrepareProbe();
+    ProgramResult launch = RunProgram(QuotedLauncher() + L" /s probe.exe");
+    SCOPED_TRACE(DescribeRun(launch));
+    ASSERT_NE(launch.exitStatus, 0u);
+
+    std::wstring script = TestFolder(L"resume") + L"\\resume-process.ps1";
+    FILE* file = _wfopen(script.c_str(), L"wb");
+    ASSERT_NE(file, nullptr);
+    fprintf(file, "$id = %lu\r\n%s", launch.exitStatus, ResumeProcessSnippet);
+    fclose(file);
+    ProgramResult resume =
+        RunProgram(L"powershell.exe -NoProfile -NonInteractive -ExecutionPolicy Bypass -File \"" + script + L"\"");
+    EXPECT_EQ(resume.exitStatus, 0u) << DescribeRun(resume);
+
+    ProbeReport report = AwaitProbe(events, launch.exitStatus);
+    ReleaseProbe(events, report);
+    EXPECT_FALSE(report.empty()) << "the probe did not run once the README's PowerShell had resumed it";
 }
 
 } // namespace

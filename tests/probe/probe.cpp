@@ -3,7 +3,9 @@
 // every code unit of its command line is kept), signals
 // "<QUENLARK_PROBE_EVENTS>-ready", then stays until
 // "<QUENLARK_PROBE_EVENTS>-release" is signalled (10 s at most), so that the
-// tests can look at it while it runs.
+// tests can look at it while it runs. With QUENLARK_PROBE_CONTROL_EVENTS set,
+// it first raises Ctrl+C and Ctrl+Break on its console and reports which of
+// them reached its handler.
 #include <windows.h>
 #include <stdio.h>
 #include <string>
@@ -25,6 +27,36 @@ static std::wstring ConsoleProcesses()
     return list;
 }
 
+static HANDLE controlEventSeen[2]; // Ctrl+C, Ctrl+Break
+
+static BOOL WINAPI NoteControlEvent(DWORD event)
+{
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)
+        SetEvent(controlEventSeen[event == CTRL_C_EVENT ? 0 : 1]);
+    return TRUE;
+}
+
+// Raises the event on every process of this console (the probe's own, unless
+// it shares one) and says whether the handler saw it within a second.
+static std::wstring Raise(DWORD event)
+{
+    HANDLE seen = controlEventSeen[event == CTRL_C_EVENT ? 0 : 1];
+    if (!GenerateConsoleCtrlEvent(event, 0))
+        return L"not raised, error " + std::to_wstring(GetLastError());
+    return WaitForSingleObject(seen, 1000) == WAIT_OBJECT_0 ? L"reached" : L"ignored";
+}
+
+static std::wstring ControlEvents()
+{
+    if (Variable(L"QUENLARK_PROBE_CONTROL_EVENTS").empty())
+        return L"(not raised)";
+    controlEventSeen[0] = CreateEventW(NULL, TRUE, FALSE, NULL);
+    controlEventSeen[1] = CreateEventW(NULL, TRUE, FALSE, NULL);
+    SetConsoleCtrlHandler(NoteControlEvent, TRUE);
+    std::wstring ctrlC = Raise(CTRL_C_EVENT);
+    return L"ctrl-c " + ctrlC + L", ctrl-break " + Raise(CTRL_BREAK_EVENT);
+}
+
 static void WriteReport(const std::wstring& path)
 {
     DWORD_PTR processMask = 0, systemMask = 0;
@@ -40,6 +72,7 @@ static void WriteReport(const std::wstring& path)
     report += L"directory=" + std::wstring(directory) + L"\n";
     report += L"variable=" + (variable.empty() ? L"(none)" : variable) + L"\n";
     report += L"console=" + ConsoleProcesses() + L"\n";
+    report += L"control-events=" + ControlEvents() + L"\n";
 
     FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == NULL)
