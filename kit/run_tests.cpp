@@ -150,6 +150,14 @@ static void RunTestProgram(const std::wstring& target, const std::wstring& progr
         wprintf(L" (output: %ls.log)", stem.c_str());
     wprintf(L"\n");
     fflush(stdout);
+    // A failure's whole story where the runner's own output is all that is
+    // kept, as in a CI job's log.
+    if (!failure.empty() && !missing) {
+        std::string output = ReadFileBytes(stem + L".log");
+        fwrite(output.data(), 1, output.size(), stdout);
+        wprintf(L"--- end of %ls's output\n", name.c_str());
+        fflush(stdout);
+    }
     totals->passed += counts.passed;
     totals->failed += counts.failed;
     totals->skipped += counts.skipped;
