@@ -7,18 +7,22 @@ if(NOT CMAKE_CROSSCOMPILING OR CMAKE_HOST_WIN32)
 endif()
 
 set(QUENLARK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+set(prefixOptions "")
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "ARM64")
+    set(QUENLARK_WINE_ARCH arm64)
+    set(prefixOptions --arm64)
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(QUENLARK_WINE_ARCH x64)
 else()
     set(QUENLARK_WINE_ARCH x86)
 endif()
-set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run ${QUENLARK_WINE_ARCH} ${QUENLARK_WINEPREFIX})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/harness/wine-run ${QUENLARK_WINE_ARCH} ${QUENLARK_WINEPREFIX})
 # For GoogleTest programs, which exit 0 or 1 (tests/CMakeLists.txt).
-set(QUENLARK_GOOGLETEST_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run --googletest ${QUENLARK_WINE_ARCH}
+set(QUENLARK_GOOGLETEST_EMULATOR ${PROJECT_SOURCE_DIR}/harness/wine-run --googletest ${QUENLARK_WINE_ARCH}
     ${QUENLARK_WINEPREFIX})
 
-add_test(NAME wine_prefix_up COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix up ${QUENLARK_WINEPREFIX})
-add_test(NAME wine_prefix_down COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix down ${QUENLARK_WINEPREFIX})
+add_test(NAME wine_prefix_up COMMAND ${PROJECT_SOURCE_DIR}/harness/wine-prefix up ${QUENLARK_WINEPREFIX} ${prefixOptions})
+add_test(NAME wine_prefix_down COMMAND ${PROJECT_SOURCE_DIR}/harness/wine-prefix down ${QUENLARK_WINEPREFIX} ${prefixOptions})
 set_tests_properties(wine_prefix_up PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine_prefix_down PROPERTIES FIXTURES_CLEANUP wine)
 

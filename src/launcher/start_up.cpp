@@ -25,8 +25,14 @@ static const int ConsoleApplication = 1;
 static const int NoWildcardExpansion = 0;
 
 // Windows enters with the stack aligned to 4 bytes on x86; the compiler's code
-// may count on 16.
-extern "C" __attribute__((force_align_arg_pointer)) void QuenlarkStart()
+// may count on 16. ARM64 enters aligned as its code expects.
+#if defined(__i386__) || defined(__x86_64__)
+#define QUENLARK_ALIGN_STACK __attribute__((force_align_arg_pointer))
+#else
+#define QUENLARK_ALIGN_STACK
+#endif
+
+extern "C" QUENLARK_ALIGN_STACK void QuenlarkStart()
 {
     __set_app_type(ConsoleApplication);
     int argumentCount = 0;

@@ -1,0 +1,418 @@
+// The launcher end to end, for builds that have no C++ runtime (ARM64): runs
+// quenlark.exe, found beside this program, on this same program in its probe
+// role, and checks what reached the probe. Prints a line for each case and
+// "N passed, N failed"; exits 0 only when every case passed. With
+// --gtest_output=xml:PATH it also writes a report in GoogleTest's form, for
+// the test kit's runner.
+// The probe role: started with QUENLARK_PROBE_REPORT set, it writes what it
+// was given to that file (UTF-16, "name=value" a line), signals the event
+// "<QUENLARK_PROBE_EVENTS>-ready" and waits up to 10 s for "...-release".
+#include <windows.h>
+#include <tlhelp32.h>
+#include <stdio.h>
+#include <wchar.h>
+
+static const DWORD PipeSize = 65536;
+
+// Text buffers stay small, or static: a frame of 4 KB or more needs a stack
+// probe (__chkstk), which comes from a runtime this build does not have.
+struct Run {
+    DWORD exitStatus;
+    char output[512];
+    char errors[512];
+};
+
+static wchar_t ownFolder[MAX_PATH];
+static wchar_t ownPath[MAX_PATH];
+static wchar_t reportPath[MAX_PATH];
+static wchar_t eventsName[64];
+static unsigned passed, failed, skipped;
+static FILE* xmlReport;
+
+// ---- The probe role ----
+
+static void AppendLine(wchar_t* report, size_t size, const wchar_t* name, const wchar_t* value)
+{
+    size_t length = wcslen(report);
+    _snwprintf(report + length, size - length - 1, L"%ls=%ls\n", name, value);
+}
+
+static int Probe()
+{
+    static wchar_t report[2048];
+    static wchar_t value[512];
+    wchar_t events[64];
+    _snwprintf(value, 64, L"%lu", GetCurrentProcessId());
+    AppendLine(report, 2048, L"pid", value);
+    AppendLine(report, 2048, L"commandline", GetCommandLineW());
+    DWORD_PTR processMask = 0, systemMask = 0;
+    GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
+    _snwprintf(value, 64, L"%llu", static_cast<unsigned long long>(processMask));
+    AppendLine(report, 2048, L"affinity", value);
+    DWORD processes[16];
+    DWORD count = GetConsoleProcessList(processes, 16);
+    value[0] = L'\0';
+    for (DWORD i = 0; i < count && i < 16; ++i)
+        _snwprintf(value + wcslen(value), 16, L"%lu,", processes[i]);
+    AppendLine(report, 2048, L"console", value);
+
+    GetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", value, 512);
+    HANDLE file = CreateFileW(value, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    DWORD written = 0;
+    WriteFile(file, report, static_cast<DWORD>(wcslen(report) * sizeof(wchar_t)), &written, NULL);
+    CloseHandle(file);
+
+    GetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", events, 48);
+    _snwprintf(value, 64, L"%ls-ready", events);
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, value);
+    _snwprintf(value, 64, L"%ls-release", events);
+    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, value);
+    if (ready != NULL)
+        SetEvent(ready);
+    if (release != NULL)
+        WaitForSingleObject(release, 10000);
+    return 0;
+}
+
+// ---- The tests ----
+
+static void Check(const char* testCase, bool condition, const char* what)
+{
+    if (condition)
+        return;
+    printf("  %s: %s\n", testCase, what);
+    if (xmlReport != NULL)
+        fprintf(xmlReport, "<failure message=\"%s\"/>", what);
+    ++failed;
+}
+
+static void ReadWhatIsThere(HANDLE pipe, char* bytes, DWORD size)
+{
+    DWORD available = 0, count = 0, total = 0;
+    while (total + 1 < size && PeekNamedPipe(pipe, NULL, 0, NULL, &available, NULL) && available > 0 &&
+           ReadFile(pipe, bytes + total, size - 1 - total, &count, NULL) && count > 0)
+        total += count;
+    bytes[total] = '\0';
+}
+
+// Runs quenlark with these arguments to its end, with pipes for its output.
+static bool RunLauncher(const wchar_t* arguments, Run* run)
+{
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE outputRead, outputWrite, errorsRead, errorsWrite;
+    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, PipeSize) ||
+        !CreatePipe(&errorsRead, &errorsWrite, &inheritable, PipeSize))
+        return false;
+    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errorsRead, HANDLE_FLAG_INHERIT, 0);
+    static wchar_t commandLine[1024];
+    _snwprintf(commandLine, 1023, L"\"%ls\\quenlark.exe\"%ls", ownFolder, arguments);
+    commandLine[1023] = L'\0';
+    STARTUPINFOW startupInfo = {};
+    startupInfo.cb = sizeof startupInfo;
+    startupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startupInfo.hStdOutput = outputWrite;
+    startupInfo.hStdError = errorsWrite;
+    PROCESS_INFORMATION process;
+    BOOL created =
+        CreateProcessW(NULL, commandLine, NULL, NULL, TRUE, 0, NULL, NULL, &startupInfo, &process);
+    CloseHandle(outputWrite);
+    CloseHandle(errorsWrite);
+    if (created) {
+        WaitForSingleObject(process.hProcess, 60000);
+        GetExitCodeProcess(process.hProcess, &run->exitStatus);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    ReadWhatIsThere(outputRead, run->output, sizeof run->output);
+    ReadWhatIsThere(errorsRead, run->errors, sizeof run->errors);
+    CloseHandle(outputRead);
+    CloseHandle(errorsRead);
+    return created != 0;
+}
+
+struct ProbeEvents {
+    HANDLE ready;
+    HANDLE release;
+};
+
+static ProbeEvents PrepareProbe()
+{
+    static int probeCount = 0;
+    _snwprintf(eventsName, 63, L"quenlark-arm64-probe-%lu-%d", GetCurrentProcessId(), ++probeCount);
+    wchar_t name[96];
+    ProbeEvents events;
+    _snwprintf(name, 95, L"%ls-ready", eventsName);
+    events.ready = CreateEventW(NULL, TRUE, FALSE, name);
+    _snwprintf(name, 95, L"%ls-release", eventsName);
+    events.release = CreateEventW(NULL, TRUE, FALSE, name);
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", eventsName);
+    SetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", reportPath);
+    DeleteFileW(reportPath);
+    return events;
+}
+
+// The value of `name` in the probe's report, or an empty text.
+static void ReportValue(const wchar_t* name, wchar_t* value, size_t size)
+{
+    static wchar_t report[2048];
+    value[0] = L'\0';
+    HANDLE file = CreateFileW(reportPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD count = 0;
+    ReadFile(file, report, sizeof report - sizeof(wchar_t), &count, NULL);
+    CloseHandle(file);
+    report[count / sizeof(wchar_t)] = L'\0';
+    size_t nameLength = wcslen(name);
+    for (wchar_t* line = report; *line != L'\0';) {
+        wchar_t* end = wcschr(line, L'\n');
+        if (end == NULL)
+            break;
+        if (wcsncmp(line, name, nameLength) == 0 && line[nameLength] == L'=') {
+            size_t length = static_cast<size_t>(end - line) - nameLength - 1;
+            if (length >= size)
+                length = size - 1;
+            wcsncpy(value, line + nameLength + 1, length);
+            value[length] = L'\0';
+            return;
+        }
+        line = end + 1;
+    }
+}
+
+// Waits until the process the launcher started has reported, or has ended.
+static bool AwaitProbe(const ProbeEvents& events, DWORD processId)
+{
+    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
+    if (probe == NULL)
+        return false;
+    HANDLE readyOrEnded[] = {events.ready, probe};
+    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, 20000);
+    CloseHandle(probe);
+    return waited == WAIT_OBJECT_0;
+}
+
+static void ReleaseProbe(const ProbeEvents& events, DWORD processId)
+{
+    SetEvent(events.release);
+    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
+    if (probe != NULL) {
+        WaitForSingleObject(probe, 10000);
+        CloseHandle(probe);
+    }
+    CloseHandle(events.ready);
+    CloseHandle(events.release);
+}
+
+// Whether the report's `name` is `expected`; says what it was when not.
+static bool ReportIs(const wchar_t* name, const wchar_t* expected)
+{
+    wchar_t value[512];
+    ReportValue(name, value, 512);
+    if (wcscmp(value, expected) == 0)
+        return true;
+    wprintf(L"  the probe's %ls was \"%ls\", expected \"%ls\"\n", name, value, expected);
+    return false;
+}
+
+static bool RunningUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+}
+
+static void Begin(const char* testCase, const char* skipReason = NULL)
+{
+    printf("%s\n", testCase);
+    if (skipReason != NULL)
+        printf("  skipped: %s\n", skipReason);
+    if (xmlReport != NULL)
+        fprintf(xmlReport, "<testcase name=\"%s\" status=\"run\" result=\"%s\" classname=\"Arm64Launch\">", testCase,
+                skipReason != NULL ? "skipped" : "completed");
+}
+
+static void End(unsigned failedBefore)
+{
+    if (failed == failedBefore)
+        ++passed;
+    if (xmlReport != NULL)
+        fprintf(xmlReport, "</testcase>\n");
+}
+
+static void Skip(const char* testCase, const char* reason)
+{
+    Begin(testCase, reason);
+    ++skipped;
+    if (xmlReport != NULL)
+        fprintf(xmlReport, "<skipped/></testcase>\n");
+}
+
+// The command reaches the probe exactly as typed, and the exit status is its id.
+static void HandsOnTheCommandAsTyped(const char* testCase, const wchar_t* options, bool firstProcessorOnly)
+{
+    unsigned failedBefore = failed;
+    Begin(testCase);
+    static wchar_t command[512], arguments[600];
+    wchar_t expected[32];
+    _snwprintf(command, 511, L"\"%ls\"  \"a  b\" \\\"c \u0436\u0443\u043a \U0001F600", ownPath);
+    _snwprintf(arguments, 599, L"%ls %ls", options, command);
+    ProbeEvents events = PrepareProbe();
+    Run run = {};
+    Check(testCase, RunLauncher(arguments, &run), "quenlark could not be started");
+    bool reported = AwaitProbe(events, run.exitStatus);
+    Check(testCase, reported, "the probe did not report");
+    if (reported) {
+        _snwprintf(expected, 31, L"%lu", run.exitStatus);
+        Check(testCase, ReportIs(L"pid", expected), "the exit status is not the probe's process id");
+        Check(testCase, ReportIs(L"commandline", command), "the command did not arrive as typed");
+        if (firstProcessorOnly)
+            Check(testCase, ReportIs(L"affinity", L"1"), "/u did not set the affinity to 1");
+    }
+    Check(testCase, run.errors[0] == '\0', "quenlark wrote to standard error");
+    ReleaseProbe(events, run.exitStatus);
+    End(failedBefore);
+}
+
+static DWORD FirstThreadOf(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    DWORD threadId = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more && threadId == 0; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == processId)
+            threadId = entry.th32ThreadID;
+    CloseHandle(snapshot);
+    return threadId;
+}
+
+static void SlashSLeavesTheProcessSuspended()
+{
+    const char* testCase = "SlashSLeavesTheProcessSuspended";
+    unsigned failedBefore = failed;
+    Begin(testCase);
+    wchar_t arguments[400];
+    _snwprintf(arguments, 399, L" /s \"%ls\"", ownPath);
+    ProbeEvents events = PrepareProbe();
+    Run run = {};
+    Check(testCase, RunLauncher(arguments, &run) && run.exitStatus != 0, "quenlark started no process");
+    Check(testCase, WaitForSingleObject(events.ready, 1000) == WAIT_TIMEOUT, "the probe ran");
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, FirstThreadOf(run.exitStatus));
+    Check(testCase, thread != NULL && ResumeThread(thread) == 1, "its thread was not suspended once");
+    if (thread != NULL)
+        CloseHandle(thread);
+    Check(testCase, AwaitProbe(events, run.exitStatus), "the probe did not report once resumed");
+    ReleaseProbe(events, run.exitStatus);
+    End(failedBefore);
+}
+
+static void ShowsUsageWhenThereIsNoCommand()
+{
+    const char* testCase = "ShowsUsageWhenThereIsNoCommand";
+    unsigned failedBefore = failed;
+    Begin(testCase);
+    Run run = {};
+    Check(testCase, RunLauncher(L"", &run) && run.exitStatus == 0, "the exit status is not 0");
+    Check(testCase,
+          strcmp(run.output, "Creates a process and returns process id.\r\nSyntax:\r\n\r\nquenlark [/u] [/s] "
+                             "commandline\r\n\r\n/u    Run on first processor only.\r\n/s    Create suspended.\r\n") == 0,
+          "standard output is not the usage text");
+    End(failedBefore);
+}
+
+static void ReportsAMissingProgram()
+{
+    const char* testCase = "ReportsAMissingProgram";
+    unsigned failedBefore = failed;
+    Begin(testCase);
+    Run run = {};
+    Check(testCase, RunLauncher(L" no-such-program.exe", &run) && run.exitStatus == 0, "the exit status is not 0");
+    size_t length = strlen(run.errors);
+    Check(testCase, strncmp(run.errors, "Error creating process: ", 24) == 0 && length > 26 &&
+                        strcmp(run.errors + length - 2, "\r\n") == 0,
+          "standard error is not \"Error creating process: \", the system's text and a line break");
+    Check(testCase, run.output[0] == '\0', "quenlark wrote to standard output");
+    End(failedBefore);
+}
+
+// The launcher inherits an inheritable pipe's write end; once it has ended,
+// only the probe could still hold it. The probe is on a console of its own,
+// not on this program's, which the launcher shares.
+static void NewProcessHasItsOwnConsoleAndNoHandle()
+{
+    const char* testCase = "NewProcessHasItsOwnConsoleAndNoHandle";
+    unsigned failedBefore = failed;
+    Begin(testCase);
+    DWORD processes[4];
+    if (GetConsoleProcessList(processes, 4) == 0) {
+        FreeConsole();
+        AllocConsole();
+    }
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE readEnd, writeEnd;
+    Check(testCase, CreatePipe(&readEnd, &writeEnd, &inheritable, 0) != 0, "no pipe");
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    wchar_t arguments[400], own[32];
+    _snwprintf(arguments, 399, L" \"%ls\"", ownPath);
+    ProbeEvents events = PrepareProbe();
+    Run run = {};
+    RunLauncher(arguments, &run);
+    CloseHandle(writeEnd);
+    bool reported = AwaitProbe(events, run.exitStatus);
+    Check(testCase, reported, "the probe did not report");
+    DWORD available = 0;
+    Check(testCase, !PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL) && GetLastError() == ERROR_BROKEN_PIPE,
+          "the probe holds the inherited pipe");
+    wchar_t console[256], pid[32];
+    ReportValue(L"console", console, 256);
+    ReportValue(L"pid", pid, 32);
+    wcscat(pid, L",");
+    _snwprintf(own, 31, L"%lu,", GetCurrentProcessId());
+    Check(testCase, reported && wcsstr(console, pid) != NULL, "the probe is not on its console's list");
+    Check(testCase, wcsstr(console, own) == NULL, "the probe shares this program's console");
+    ReleaseProbe(events, run.exitStatus);
+    CloseHandle(readEnd);
+    End(failedBefore);
+}
+
+int wmain(int argumentCount, wchar_t** arguments, wchar_t**)
+{
+    wchar_t variable[8];
+    if (GetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", variable, 8) > 0)
+        return Probe();
+
+    GetModuleFileNameW(NULL, ownPath, MAX_PATH);
+    wcscpy(ownFolder, ownPath);
+    *wcsrchr(ownFolder, L'\\') = L'\0';
+    wchar_t temporary[MAX_PATH];
+    GetTempPathW(MAX_PATH, temporary);
+    _snwprintf(reportPath, MAX_PATH - 1, L"%lsquenlark-arm64-probe-%lu.txt", temporary, GetCurrentProcessId());
+    if (argumentCount > 1 && wcsncmp(arguments[1], L"--gtest_output=xml:", 19) == 0) {
+        xmlReport = _wfopen(arguments[1] + 19, L"w");
+        if (xmlReport != NULL)
+            fprintf(xmlReport, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"Arm64Launch\">\n");
+    }
+
+    HandsOnTheCommandAsTyped("HandsOnTheCommandAsTypedAndReturnsItsProcessId", L"", false);
+    if (RunningUnderWine())
+        Skip("SlashUSetsTheAffinityToTheFirstProcessor",
+             "Wine for ARM64 (here under qemu-aarch64) gives a new process every processor whatever was set");
+    else
+        HandsOnTheCommandAsTyped("SlashUSetsTheAffinityToTheFirstProcessor", L"/u", true);
+    SlashSLeavesTheProcessSuspended();
+    ShowsUsageWhenThereIsNoCommand();
+    ReportsAMissingProgram();
+    NewProcessHasItsOwnConsoleAndNoHandle();
+
+    DeleteFileW(reportPath);
+    if (xmlReport != NULL) {
+        fprintf(xmlReport, "</testsuite>\n</testsuites>\n");
+        fclose(xmlReport);
+    }
+    printf("%u passed, %u failed, %u skipped\n", passed, failed, skipped);
+    return failed == 0 ? 0 : 1;
+}
