@@ -1,15 +1,15 @@
-# Builds both targets from clean folders and writes
+# Builds every target from clean folders and writes
 # dist/quenlark-<version>-windows.zip with x86/quenlark.exe, x64/quenlark.exe,
-# the README, the licence and SHA256SUMS, and beside it the test kit
+# arm64/quenlark.exe, the README, the licence and SHA256SUMS, and beside it the test kit
 # dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows.
 # The archives are reproducible: fixed order, permissions and time stamps
 # (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3 to write them.
 # Usage, from anywhere: cmake [SIGNING] -P cmake/release.cmake, where SIGNING is
 # nothing (an unsigned release) or one of:
-#   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs both programs
+#   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs every program
 #     with that PKCS#12 file, whose password is in QUENLARK_SIGNING_PASSWORD;
-#   -DSIGNED_PROGRAMS=folder: takes folder/x86/quenlark.exe and
-#     folder/x64/quenlark.exe, signed elsewhere, each only if it is, once its
+#   -DSIGNED_PROGRAMS=folder: takes folder/x86/quenlark.exe,
+#     folder/x64/quenlark.exe and folder/arm64/quenlark.exe, signed elsewhere, each only if it is, once its
 #     signature is removed, the program just built.
 # -DDIST=folder writes the archives there instead of dist/.
 cmake_minimum_required(VERSION 3.25)
@@ -72,7 +72,7 @@ endfunction()
 
 file(REMOVE_RECURSE ${stage})
 find_program(PYTHON NAMES python3 python REQUIRED)
-foreach(preset x86 x64)
+foreach(preset x86 x64 arm64)
     set(build ${root}/build/release/${preset})
     clean_build(${preset} ${build})
     file(MAKE_DIRECTORY ${stage}/${preset})
@@ -84,7 +84,7 @@ set(version ${release_CMAKE_PROJECT_VERSION})
 file(COPY ${root}/README.md ${root}/LICENSE DESTINATION ${stage}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
-set(files x86/quenlark.exe x64/quenlark.exe README.md LICENSE)
+set(files x86/quenlark.exe x64/quenlark.exe arm64/quenlark.exe README.md LICENSE)
 set(sums "")
 foreach(file ${files})
     file(SHA256 ${stage}/${file} hash)
@@ -103,6 +103,6 @@ message(STATUS "${archive}\n${sums}${archiveHash}  quenlark-${version}-windows.z
 
 set(kit ${dist}/quenlark-${version}-tests-windows.zip)
 run(${CMAKE_COMMAND} -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/build/release/x64/bin
-    -DARCHIVE=${kit} -DEPOCH=$ENV{SOURCE_DATE_EPOCH} -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
+    -DARM64_BIN=${root}/build/release/arm64/bin -DARCHIVE=${kit} -DEPOCH=$ENV{SOURCE_DATE_EPOCH} -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
 file(SHA256 ${kit} kitHash)
 message(STATUS "${kit}\n${kitHash}  quenlark-${version}-tests-windows.zip")

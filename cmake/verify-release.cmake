@@ -1,5 +1,5 @@
-# Checks that a release archive was built from this source: rebuilds both
-# programs from clean folders and says, one line each, whether the archive's
+# Checks that a release archive was built from this source: rebuilds every
+# program from clean folders and says, one line each, whether the archive's
 # program is the rebuilt one (a signed one: its signature whole, and the
 # rebuilt one once the signature is removed), then whether SHA256SUMS matches
 # the archive. Exits non-zero on any difference.
@@ -25,7 +25,7 @@ function(differ line)
     set(differences ${count} PARENT_SCOPE)
 endfunction()
 
-foreach(preset x86 x64)
+foreach(preset x86 x64 arm64)
     set(program ${preset}/quenlark.exe)
     clean_build(${preset} ${work}/${preset} quenlark)
     set(rebuilt ${work}/${preset}/bin/quenlark.exe)

@@ -1,9 +1,10 @@
 # Writes the test kit: a zip archive that runs every test program on a Windows
 # machine with nothing installed. At its root run-tests.cmd and its runner; in
-# x86/ and x64/ the test programs each target's test-programs.txt lists, with
-# the programs they start or read (quenlark.exe, probe.exe). Reproducible like
-# the release: fixed order, permissions and one time stamp.
-# Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
+# x86/, x64/ and arm64/ the test programs each target's test-programs.txt
+# lists, with the programs they start (quenlark.exe, and probe.exe where
+# there is one). Reproducible like the release: fixed order, permissions and
+# one time stamp.
+# Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARM64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
 cmake_minimum_required(VERSION 3.25)
 
 get_filename_component(root ${CMAKE_CURRENT_LIST_DIR} DIRECTORY)
@@ -24,12 +25,16 @@ endfunction()
 set(files "")
 stage_file(${root}/kit/run-tests.cmd "")
 stage_file(${X86_BIN}/run-tests.exe "")
-foreach(target x86 x64)
+foreach(target x86 x64 arm64)
     string(TOUPPER ${target} TARGET)
     set(bin ${${TARGET}_BIN})
     file(STRINGS ${bin}/test-programs.txt programs)
     stage_file(${bin}/test-programs.txt ${target}/)
-    foreach(program ${programs} quenlark.exe probe.exe)
+    # The ARM64 set is its own probe.
+    if(EXISTS ${bin}/probe.exe OR NOT target STREQUAL arm64)
+        list(APPEND programs probe.exe)
+    endif()
+    foreach(program ${programs} quenlark.exe)
         stage_file(${bin}/${program} ${target}/)
     endforeach()
 endforeach()

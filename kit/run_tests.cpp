@@ -194,6 +194,50 @@ static bool RunsOn64BitWindows()
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+template <typename Function> static Function Kernel32Function(const char* name)
+{
+    FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
+// The processor this Windows is for. Windows before 10 (1709) cannot say, and
+// runs on x86 or x64 only.
+static USHORT NativeMachine()
+{
+    typedef BOOL(WINAPI * IsWow64Process2Function)(HANDLE, USHORT*, USHORT*);
+    IsWow64Process2Function isWow64Process2 = Kernel32Function<IsWow64Process2Function>("IsWow64Process2");
+    USHORT processMachine = 0, nativeMachine = 0;
+    if (isWow64Process2 != NULL && isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine))
+        return nativeMachine;
+    return RunsOn64BitWindows() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+}
+
+// Whether Windows on ARM64 runs x64 programs: Windows 11 does, Windows 10 not.
+static bool EmulatesX64()
+{
+    typedef HRESULT(WINAPI * IsWow64GuestMachineSupportedFunction)(USHORT, BOOL*);
+    IsWow64GuestMachineSupportedFunction isSupported =
+        Kernel32Function<IsWow64GuestMachineSupportedFunction>("IsWow64GuestMachineSupported");
+    BOOL supported = FALSE;
+    return isSupported != NULL && SUCCEEDED(isSupported(IMAGE_FILE_MACHINE_AMD64, &supported)) && supported;
+}
+
+// Why this Windows cannot run a target's programs, or NULL where it can: such
+// programs are not run, and count neither as passed nor as failed.
+static const wchar_t* CannotRun(const std::wstring& target)
+{
+    USHORT native = NativeMachine();
+    if (target == L"x86")
+        return NULL;
+    if (native == IMAGE_FILE_MACHINE_I386)
+        return L"this Windows is 32-bit";
+    if (target == L"arm64")
+        return native == IMAGE_FILE_MACHINE_ARM64 ? NULL : L"this Windows is not for ARM64";
+    if (native == IMAGE_FILE_MACHINE_ARM64 && !EmulatesX64())
+        return L"this Windows on ARM64 runs no x64 programs";
+    return NULL;
+}
+
 static std::wstring FullPath(const wchar_t* path)
 {
     wchar_t full[MAX_PATH];
@@ -223,11 +267,13 @@ int wmain(int argumentCount, wchar_t** arguments)
     }
 
     Counts totals = {0, 0, 0};
-    RunTargetTests(L"x86", reports, &totals);
-    if (RunsOn64BitWindows())
-        RunTargetTests(L"x64", reports, &totals);
-    else
-        wprintf(L"x64: not run, this Windows is 32-bit\n");
+    for (const wchar_t* target : {L"x86", L"x64", L"arm64"}) {
+        const wchar_t* reason = CannotRun(target);
+        if (reason == NULL)
+            RunTargetTests(target, reports, &totals);
+        else
+            wprintf(L"%ls: not run, %ls\n", target, reason);
+    }
 
     RemoveFolderTree(work);
     if (argumentCount > 1)
