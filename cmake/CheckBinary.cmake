@@ -45,8 +45,10 @@ foreach(list ${IMPORT_LISTS})
         endif()
     endforeach()
 endforeach()
-# GNU objdump puts the hint's place before it; LLVM's prints the hint alone.
-string(REGEX MATCHALL "DLL Name: [^\n]+|\n[ \t]+([0-9a-f]+\t +)?[0-9]+ +[A-Za-z0-9_]+" importLines "${headers}")
+# GNU objdump puts the hint's place before it, after a tab; LLVM's prints the
+# hint alone, after blanks.
+string(REGEX MATCHALL "DLL Name: [^\n]+|\n\t[0-9a-f]+\t +[0-9]+ +[A-Za-z0-9_]+|\n +[0-9]+  [A-Za-z0-9_]+" importLines
+    "${headers}")
 foreach(line ${importLines})
     if(line MATCHES "DLL Name: (.+)")
         set(dll ${CMAKE_MATCH_1})
