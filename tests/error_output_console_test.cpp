@@ -12,6 +12,7 @@
 #include "error_output.h"
 #include "support/capture_stream.h"
 #include "support/substitute_import.h"
+#include "support/system_text.h"
 
 namespace {
 
@@ -42,7 +43,14 @@ void UseOwnConsole(UINT codePage)
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE), output = GetStdHandle(STD_OUTPUT_HANDLE),
            errors = GetStdHandle(STD_ERROR_HANDLE);
     FreeConsole();
-    ASSERT_TRUE(AllocConsole()) << GetLastError();
+    bool allocated = AllocConsole();
+    if (!allocated && RunningUnderWine()) {
+        // Wine fails now and then to start the console's host process before
+        // any of its code runs (its address space taken where Wine needs it).
+        printf("Wine failed to start a console (error %lu); trying once more\n", GetLastError());
+        allocated = AllocConsole();
+    }
+    ASSERT_TRUE(allocated) << GetLastError();
     SetStdHandle(STD_INPUT_HANDLE, input);
     SetStdHandle(STD_OUTPUT_HANDLE, output);
     SetStdHandle(STD_ERROR_HANDLE, errors);
