@@ -52,7 +52,8 @@ static std::wstring ControlEvents()
         return L"(not raised)";
     controlEventSeen[0] = CreateEventW(NULL, TRUE, FALSE, NULL);
     controlEventSeen[1] = CreateEventW(NULL, TRUE, FALSE, NULL);
-    SetConsoleCtrlHandler(NoteControlEvent, TRUE);
+    if (controlEventSeen[0] == NULL || controlEventSeen[1] == NULL || !SetConsoleCtrlHandler(NoteControlEvent, TRUE))
+        return L"no handler, error " + std::to_wstring(GetLastError());
     std::wstring ctrlC = Raise(CTRL_C_EVENT);
     return L"ctrl-c " + ctrlC + L", ctrl-break " + Raise(CTRL_BREAK_EVENT);
 }
