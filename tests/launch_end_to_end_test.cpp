@@ -3,7 +3,6 @@
 // through the UTF-16 calls only, so that none of their characters is lost or
 // mapped before quenlark sees it.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "support/console_lines.h"
+#include "support/first_thread.h"
 #include "support/folder_tree.h"
 #include "support/run_program.h"
 #include "support/system_text.h"
@@ -185,19 +185,6 @@ std::wstring OwnDirectory()
     wchar_t directory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, directory);
     return directory;
-}
-
-DWORD FirstThreadOf(DWORD processId)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    DWORD threadId = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more && threadId == 0; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == processId)
-            threadId = entry.th32ThreadID;
-    CloseHandle(snapshot);
-    return threadId;
 }
 
 // The probe ran, with this command line, as the process whose id the launcher returned.

@@ -8,9 +8,10 @@
 // was given to that file (UTF-16, "name=value" a line), signals the event
 // "<QUENLARK_PROBE_EVENTS>-ready" and waits up to 10 s for "...-release".
 #include <windows.h>
-#include <tlhelp32.h>
 #include <stdio.h>
 #include <wchar.h>
+
+#include "support/first_thread.h"
 
 static const DWORD PipeSize = 65536;
 
@@ -275,19 +276,6 @@ static void HandsOnTheCommandAsTyped(const char* testCase, const wchar_t* option
     Check(testCase, run.errors[0] == '\0', "quenlark wrote to standard error");
     ReleaseProbe(events, run.exitStatus);
     End(failedBefore);
-}
-
-static DWORD FirstThreadOf(DWORD processId)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    DWORD threadId = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more && threadId == 0; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == processId)
-            threadId = entry.th32ThreadID;
-    CloseHandle(snapshot);
-    return threadId;
 }
 
 static void SlashSLeavesTheProcessSuspended()
