@@ -1,10 +1,15 @@
 # Builds every target from clean folders and writes
 # dist/quenlark-<version>-windows.zip with x86/quenlark.exe, x64/quenlark.exe,
-# arm64/quenlark.exe, the README, the licence and SHA256SUMS, and beside it the test kit
-# dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows.
-# The archives are reproducible: fixed order, permissions and time stamps
-# (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3 to write them.
-# Usage, from anywhere: cmake [SIGNING] -P cmake/release.cmake, where SIGNING is
+# arm64/quenlark.exe, the README with the docs it links to, the licence and
+# SHA256SUMS, and beside it the test kit
+# dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows,
+# and dist/quenlark-<version>-SHA256SUMS, which names both archives' hashes.
+# With -DREPOSITORY=OWNER/NAME, the GitHub repository the release is published
+# on, also the winget manifest (dist/winget/, identifier OWNER.quenlark unless
+# -DWINGET_IDENTIFIER=Publisher.Package) and the Scoop manifest (dist/scoop/).
+# Everything is reproducible: fixed order, permissions and time stamps
+# (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3.
+# Usage, from anywhere: cmake [-DREPOSITORY=...] [SIGNING] -P cmake/release.cmake, where SIGNING is
 # nothing (an unsigned release) or one of:
 #   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs every program
 #     with that PKCS#12 file, whose password is in QUENLARK_SIGNING_PASSWORD;
@@ -15,6 +20,15 @@
 cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/PackageManifests.cmake)
+if(REPOSITORY)
+    if(NOT WINGET_IDENTIFIER)
+        string(REGEX REPLACE "/.*" ".quenlark" WINGET_IDENTIFIER "${REPOSITORY}")
+    endif()
+    check_manifest_names("${REPOSITORY}" "${WINGET_IDENTIFIER}")
+elseif(WINGET_IDENTIFIER)
+    message(FATAL_ERROR "WINGET_IDENTIFIER goes with REPOSITORY, which the manifests' URLs name")
+endif()
 if(DIST)
     get_filename_component(dist ${DIST} ABSOLUTE)
 else()
@@ -70,7 +84,8 @@ function(stage_program preset built destination)
                                           WORLD_EXECUTE)
 endfunction()
 
-file(REMOVE_RECURSE ${stage})
+# Manifests of an earlier release would name archives this one replaces.
+file(REMOVE_RECURSE ${stage} ${dist}/winget ${dist}/scoop)
 find_program(PYTHON NAMES python3 python REQUIRED)
 foreach(preset x86 x64 arm64)
     set(build ${root}/build/release/${preset})
@@ -81,10 +96,13 @@ endforeach()
 load_cache(${root}/build/release/x64 READ_WITH_PREFIX release_ CMAKE_PROJECT_VERSION)
 set(version ${release_CMAKE_PROJECT_VERSION})
 
-file(COPY ${root}/README.md ${root}/LICENSE DESTINATION ${stage}
+# The README's links lead into docs/, which goes along.
+file(COPY ${root}/README.md ${root}/LICENSE ${root}/docs DESTINATION ${stage}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(GLOB docs RELATIVE ${stage} ${stage}/docs/*.md)
+list(SORT docs)
 
-set(files x86/quenlark.exe x64/quenlark.exe arm64/quenlark.exe README.md LICENSE)
+set(files x86/quenlark.exe x64/quenlark.exe arm64/quenlark.exe README.md ${docs} LICENSE)
 set(sums "")
 foreach(file ${files})
     file(SHA256 ${stage}/${file} hash)
@@ -106,3 +124,12 @@ run(${CMAKE_COMMAND} -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/b
     -DARM64_BIN=${root}/build/release/arm64/bin -DARCHIVE=${kit} -DEPOCH=$ENV{SOURCE_DATE_EPOCH} -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
 file(SHA256 ${kit} kitHash)
 message(STATUS "${kit}\n${kitHash}  quenlark-${version}-tests-windows.zip")
+
+# What package managers and users check a download against.
+file(WRITE ${dist}/quenlark-${version}-SHA256SUMS
+     "${archiveHash}  quenlark-${version}-windows.zip\n${kitHash}  quenlark-${version}-tests-windows.zip\n")
+if(REPOSITORY)
+    write_package_manifests(${dist} ${root}/build/release ${archive} ${version} ${REPOSITORY} ${WINGET_IDENTIFIER})
+else()
+    message(STATUS "no -DREPOSITORY=OWNER/NAME: winget and Scoop manifests left out")
+endif()
