@@ -32,27 +32,25 @@ function(check_manifest_names repository identifier)
 endfunction()
 
 # Writes dist/winget/manifests/<letter>/<Publisher>/<Package>/<version>/ and
-# dist/scoop/quenlark.json for the archive `zip`, whose builds for x86, x64
-# and arm64 are in `builds`/<architecture>. They are written beside and moved
-# into place whole.
-function(write_package_manifests dist builds zip version repository identifier)
+# dist/scoop/quenlark.json for the archive `zip` of SHA-256 `zipHash`, whose
+# builds for x86, x64 and arm64 are in `builds`/<architecture>. They are
+# written beside and moved into place whole.
+function(write_package_manifests dist builds zip zipHash version repository identifier)
     set(templates ${root}/packaging)
     get_filename_component(zipName ${zip} NAME)
-    file(SHA256 ${zip} zipHash)
-    string(TOUPPER ${zipHash} upperHash)
+    string(TOUPPER ${zipHash} installerSha256)
     string(REGEX REPLACE "/.*" "" owner ${repository})
     set(releaseUrl https://github.com/${repository}/releases/download)
+    set(url ${releaseUrl}/v${version}/${zipName})
+    string(REPLACE "-${version}-" "-$version-" urlPattern "${releaseUrl}/v$version/${zipName}")
     string(TIMESTAMP releaseDate "%Y-%m-%d" UTC) # SOURCE_DATE_EPOCH's day
 
+    file(READ ${templates}/winget/installer-entry.yaml.in entryTemplate)
     set(installers "")
     foreach(architecture x86 x64 arm64)
-        set(folder ${architecture})
         load_cache(${builds}/${architecture} READ_WITH_PREFIX build_ QUENLARK_OLDEST_WINDOWS)
         set(minimumOSVersion ${build_QUENLARK_OLDEST_WINDOWS}.0.0)
-        set(url ${releaseUrl}/v${version}/${zipName})
-        set(sha256 ${upperHash})
-        file(READ ${templates}/winget/installer-entry.yaml.in entry)
-        string(CONFIGURE "${entry}" entry @ONLY)
+        string(CONFIGURE "${entryTemplate}" entry @ONLY)
         string(APPEND installers "${entry}")
     endforeach()
 
@@ -68,8 +66,6 @@ function(write_package_manifests dist builds zip version repository identifier)
                    NEWLINE_STYLE UNIX)
 
     # Scoop's bucket checks want CRLF line ends and 4-space indentation.
-    set(url ${releaseUrl}/v${version}/${zipName})
-    string(REPLACE "-${version}-" "-$version-" urlPattern "${releaseUrl}/v$version/${zipName}")
     configure_file(${templates}/scoop/quenlark.json.in ${partial}/scoop/quenlark.json @ONLY NEWLINE_STYLE CRLF)
 
     foreach(kind winget scoop)

@@ -129,7 +129,7 @@ message(STATUS "${kit}\n${kitHash}  quenlark-${version}-tests-windows.zip")
 file(WRITE ${dist}/quenlark-${version}-SHA256SUMS
      "${archiveHash}  quenlark-${version}-windows.zip\n${kitHash}  quenlark-${version}-tests-windows.zip\n")
 if(REPOSITORY)
-    write_package_manifests(${dist} ${root}/build/release ${archive} ${version} ${REPOSITORY} ${WINGET_IDENTIFIER})
+    write_package_manifests(${dist} ${root}/build/release ${archive} ${archiveHash} ${version} ${REPOSITORY} ${WINGET_IDENTIFIER})
 else()
     message(STATUS "no -DREPOSITORY=OWNER/NAME: winget and Scoop manifests left out")
 endif()
