@@ -19,22 +19,18 @@ namespace {
 // Cyrillic, CJK and an accented Latin letter.
 const wchar_t SystemTextInThreeScripts[] = L"\u0424\u0430\u0439\u043b \u65e5\u672c\u8a9e sp\u00e9cifi\u00e9.";
 
-typedef DWORD(WINAPI* FormatMessageWFunction)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
-
 DWORD WINAPI SubstituteFormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                                       DWORD size, va_list* arguments)
 {
-    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) {
-        static FormatMessageWFunction realFormatMessageW = reinterpret_cast<FormatMessageWFunction>(
-            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "FormatMessageW")));
-        return realFormatMessageW(flags, source, messageId, languageId, buffer, size, arguments);
-    }
+    // Only the error output calls the substitute: this is the real function.
+    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0)
+        return FormatMessageW(flags, source, messageId, languageId, buffer, size, arguments);
     wchar_t* text = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, sizeof SystemTextInThreeScripts));
     memcpy(text, SystemTextInThreeScripts, sizeof SystemTextInThreeScripts);
     *reinterpret_cast<wchar_t**>(buffer) = text;
     return static_cast<DWORD>(wcslen(text));
 }
-SUBSTITUTE_IMPORT(FormatMessageW, 28, SubstituteFormatMessageW);
+SUBSTITUTE_IMPORT(FormatMessageW, SubstituteFormatMessageW);
 
 // A console of this test's own, showing `codePage`: the console of whoever
 // started the tests keeps its own.

@@ -14,21 +14,11 @@
 
 namespace {
 
-typedef DWORD(WINAPI* FormatMessageWFunction)(DWORD, LPCVOID, DWORD, DWORD, LPWSTR, DWORD, va_list*);
-typedef HLOCAL(WINAPI* LocalAllocFunction)(UINT, SIZE_T);
-typedef HLOCAL(WINAPI* LocalFreeFunction)(HLOCAL);
-
 int formatCalls = 0;
 int failingFormatCall = 0; // 0: none fails
 bool allocationFails = false;
 std::set<void*> unreleased;
 int strayReleases = 0;
-
-template <typename Function> Function Kernel32(const char* name)
-{
-    FARPROC address = GetProcAddress(GetModuleHandleA("kernel32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
 
 DWORD WINAPI SubstituteFormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                                       DWORD size, va_list* arguments)
@@ -37,8 +27,8 @@ DWORD WINAPI SubstituteFormatMessageW(DWORD flags, LPCVOID source, DWORD message
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
-    static FormatMessageWFunction realFormatMessageW = Kernel32<FormatMessageWFunction>("FormatMessageW");
-    DWORD length = realFormatMessageW(flags, source, messageId, languageId, buffer, size, arguments);
+    // Only the error output calls the substitute: this is the real function.
+    DWORD length = FormatMessageW(flags, source, messageId, languageId, buffer, size, arguments);
     if (length != 0 && (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) != 0)
         unreleased.insert(*reinterpret_cast<wchar_t**>(buffer));
     return length;
@@ -50,8 +40,7 @@ HLOCAL WINAPI SubstituteLocalAlloc(UINT flags, SIZE_T size)
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return NULL;
     }
-    static LocalAllocFunction realLocalAlloc = Kernel32<LocalAllocFunction>("LocalAlloc");
-    HLOCAL memory = realLocalAlloc(flags, size);
+    HLOCAL memory = LocalAlloc(flags, size);
     unreleased.insert(memory);
     return memory;
 }
@@ -60,13 +49,12 @@ HLOCAL WINAPI SubstituteLocalFree(HLOCAL memory)
 {
     if (unreleased.erase(memory) == 0)
         ++strayReleases;
-    static LocalFreeFunction realLocalFree = Kernel32<LocalFreeFunction>("LocalFree");
-    return realLocalFree(memory);
+    return LocalFree(memory);
 }
 
-SUBSTITUTE_IMPORT(FormatMessageW, 28, SubstituteFormatMessageW);
-SUBSTITUTE_IMPORT(LocalAlloc, 8, SubstituteLocalAlloc);
-SUBSTITUTE_IMPORT(LocalFree, 4, SubstituteLocalFree);
+SUBSTITUTE_IMPORT(FormatMessageW, SubstituteFormatMessageW);
+SUBSTITUTE_IMPORT(LocalAlloc, SubstituteLocalAlloc);
+SUBSTITUTE_IMPORT(LocalFree, SubstituteLocalFree);
 
 void FailFormatCall(int call)
 {

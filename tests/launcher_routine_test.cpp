@@ -104,11 +104,11 @@ DWORD WINAPI SubstituteResumeThread(HANDLE thread)
     return 1; // the suspend count before resuming
 }
 
-SUBSTITUTE_IMPORT(GetCommandLineW, 0, SubstituteGetCommandLineW);
-SUBSTITUTE_IMPORT(GetPriorityClass, 4, SubstituteGetPriorityClass);
-SUBSTITUTE_IMPORT(CreateProcessW, 40, SubstituteCreateProcessW);
-SUBSTITUTE_IMPORT(SetProcessAffinityMask, 8, SubstituteSetProcessAffinityMask);
-SUBSTITUTE_IMPORT(ResumeThread, 4, SubstituteResumeThread);
+SUBSTITUTE_IMPORT(GetCommandLineW, SubstituteGetCommandLineW);
+SUBSTITUTE_IMPORT(GetPriorityClass, SubstituteGetPriorityClass);
+SUBSTITUTE_IMPORT(CreateProcessW, SubstituteCreateProcessW);
+SUBSTITUTE_IMPORT(SetProcessAffinityMask, SubstituteSetProcessAffinityMask);
+SUBSTITUTE_IMPORT(ResumeThread, SubstituteResumeThread);
 
 DWORD RunMain(const Scenario& given, std::vector<const wchar_t*> arguments)
 {

@@ -2,17 +2,12 @@
 #define QUENLARK_TESTS_SUBSTITUTE_IMPORT_H
 
 // Code compiled against windows.h calls a kernel32 function through its import
-// slot, __imp_Name (on x86 __imp__Name@ArgumentBytes). Defining that slot in a
-// test program points every such call at a substitute, and the linker then takes
-// nothing for that function from the import library.
-#ifdef _WIN64
-#define QUENLARK_IMPORT_SLOT(function, argumentBytes) "__imp_" #function
-#else
-#define QUENLARK_IMPORT_SLOT(function, argumentBytes) "__imp__" #function "@" #argumentBytes
-#endif
-
-#define SUBSTITUTE_IMPORT(function, argumentBytes, substitute)                                               \
-    extern "C" decltype(&function) substituteSlot_##function asm(QUENLARK_IMPORT_SLOT(function, argumentBytes)); \
+// slot. The build copies the code under test with its slots of the substituted
+// functions renamed to quenlark_substitute_NAME (cmake/SubstituteImports.cmake),
+// and this defines that slot: the code under test calls `substitute`, while the
+// test itself, GoogleTest and the runtimes still call the real function.
+#define SUBSTITUTE_IMPORT(function, substitute)                                                      \
+    extern "C" decltype(&function) substituteSlot_##function asm("quenlark_substitute_" #function); \
     decltype(&function) substituteSlot_##function = substitute
 
 #endif
