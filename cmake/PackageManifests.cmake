@@ -43,7 +43,14 @@ function(write_package_manifests dist builds zip zipHash version repository iden
     set(releaseUrl https://github.com/${repository}/releases/download)
     set(url ${releaseUrl}/v${version}/${zipName})
     string(REPLACE "-${version}-" "-$version-" urlPattern "${releaseUrl}/v$version/${zipName}")
-    string(TIMESTAMP releaseDate "%Y-%m-%d" UTC) # SOURCE_DATE_EPOCH's day
+    # The day the CHANGELOG gives the version, which is the day it is released.
+    file(READ ${root}/CHANGELOG.md changelog)
+    string(REPLACE "." "\\." versionPattern ${version})
+    if(NOT changelog MATCHES "\n## \\[${versionPattern}\\] - ([0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9])\n")
+        message(FATAL_ERROR "CHANGELOG.md has no section \"## [${version}] - YYYY-MM-DD\": winget's ReleaseDate is "
+                            "its date")
+    endif()
+    set(releaseDate ${CMAKE_MATCH_1})
 
     file(READ ${templates}/winget/installer-entry.yaml.in entryTemplate)
     set(installers "")
@@ -73,5 +80,13 @@ function(write_package_manifests dist builds zip zipHash version repository iden
     endforeach()
     file(REMOVE_RECURSE ${partial})
     string(REPLACE ${partial} ${dist} winget ${winget})
-    message(STATUS "${winget}/ (winget, ${identifier})\n${dist}/scoop/quenlark.json (Scoop)")
+
+    # The winget manifests as a pull request to winget-pkgs adds them, from
+    # manifests/ on.
+    file(GLOB_RECURSE wingetFiles RELATIVE ${dist}/winget ${dist}/winget/*)
+    list(SORT wingetFiles)
+    run(${PYTHON} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/write_zip.py ${dist}/winget-manifests.zip
+        $ENV{SOURCE_DATE_EPOCH} ${dist}/winget ${wingetFiles})
+    message(STATUS "${winget}/ and ${dist}/winget-manifests.zip (winget, ${identifier})\n"
+                   "${dist}/scoop/quenlark.json (Scoop)")
 endfunction()

@@ -5,7 +5,8 @@
 # dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows,
 # and dist/quenlark-<version>-SHA256SUMS, which names both archives' hashes.
 # With -DREPOSITORY=OWNER/NAME, the GitHub repository the release is published
-# on, also the winget manifest (dist/winget/, identifier OWNER.quenlark unless
+# on, also the winget manifest (dist/winget/, and dist/winget-manifests.zip
+# with manifests/ at its root; identifier OWNER.quenlark unless
 # -DWINGET_IDENTIFIER=Publisher.Package) and the Scoop manifest (dist/scoop/).
 # Everything is reproducible: fixed order, permissions and time stamps
 # (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3.
@@ -85,7 +86,7 @@ function(stage_program preset built destination)
 endfunction()
 
 # Manifests of an earlier release would name archives this one replaces.
-file(REMOVE_RECURSE ${stage} ${dist}/winget ${dist}/scoop)
+file(REMOVE_RECURSE ${stage} ${dist}/winget ${dist}/winget-manifests.zip ${dist}/scoop)
 find_program(PYTHON NAMES python3 python REQUIRED)
 foreach(preset x86 x64 arm64)
     set(build ${root}/build/release/${preset})
