@@ -1,15 +1,20 @@
-# Builds every target from clean folders and writes
-# dist/quenlark-<version>-windows.zip with x86/quenlark.exe, x64/quenlark.exe,
-# arm64/quenlark.exe, the README with the docs it links to, the licence and
-# SHA256SUMS, and beside it the test kit
+# Builds every target from clean folders in the release's build environment
+# (a Debian root of its own, made once and kept: BuildEnvironment.cmake) and
+# writes dist/quenlark-<version>-windows.zip with x86/quenlark.exe,
+# x64/quenlark.exe, arm64/quenlark.exe, the README with the docs it links to,
+# the licence, BUILDINFO (the source and the environment, every package's
+# version) and SHA256SUMS, and beside it the test kit
 # dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows,
-# and dist/quenlark-<version>-SHA256SUMS, which names both archives' hashes.
+# dist/quenlark-<version>-BUILDINFO and dist/quenlark-<version>-SHA256SUMS,
+# which names both archives' hashes.
 # With -DREPOSITORY=OWNER/NAME, the GitHub repository the release is published
 # on, also the winget manifest (dist/winget/, and dist/winget-manifests.zip
 # with manifests/ at its root; identifier OWNER.quenlark unless
 # -DWINGET_IDENTIFIER=Publisher.Package) and the Scoop manifest (dist/scoop/).
 # Everything is reproducible: fixed order, permissions and time stamps
-# (SOURCE_DATE_EPOCH, else the last commit's time). Needs Python 3.
+# (SOURCE_DATE_EPOCH, else the last commit's time). Needs mmdebstrap, and
+# osslsigncode to sign; builds kept from this source in the same environment
+# are taken as they are.
 # Usage, from anywhere: cmake [-DREPOSITORY=...] [SIGNING] -P cmake/release.cmake, where SIGNING is
 # nothing (an unsigned release) or one of:
 #   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs every program
@@ -17,10 +22,12 @@
 #   -DSIGNED_PROGRAMS=folder: takes folder/x86/quenlark.exe,
 #     folder/x64/quenlark.exe and folder/arm64/quenlark.exe, signed elsewhere, each only if it is, once its
 #     signature is removed, the program just built.
-# -DDIST=folder writes the archives there instead of dist/.
+# -DDIST=folder writes the archives there instead of dist/. -DMIRROR=url takes
+# the environment's packages from that Debian mirror.
 cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/BuildInfo.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/PackageManifests.cmake)
 if(REPOSITORY)
     if(NOT WINGET_IDENTIFIER)
@@ -87,10 +94,14 @@ endfunction()
 
 # Manifests of an earlier release would name archives this one replaces.
 file(REMOVE_RECURSE ${stage} ${dist}/winget ${dist}/winget-manifests.zip ${dist}/scoop)
-find_program(PYTHON NAMES python3 python REQUIRED)
+file(MAKE_DIRECTORY ${dist})
+release_environment(environment)
+# The archives are written in the environment too, by its Python and zlib.
+environment_command(inEnvironment ${environment} ${dist})
+set(PYTHON ${inEnvironment} python3)
 foreach(preset x86 x64 arm64)
     set(build ${root}/build/release/${preset})
-    clean_build(${preset} ${build})
+    clean_build(${preset} ${build} ${environment})
     file(MAKE_DIRECTORY ${stage}/${preset})
     stage_program(${preset} ${build}/bin/quenlark.exe ${stage}/${preset}/quenlark.exe)
 endforeach()
@@ -103,7 +114,11 @@ file(COPY ${root}/README.md ${root}/LICENSE ${root}/docs DESTINATION ${stage}
 file(GLOB docs RELATIVE ${stage} ${stage}/docs/*.md)
 list(SORT docs)
 
-set(files x86/quenlark.exe x64/quenlark.exe arm64/quenlark.exe README.md ${docs} LICENSE)
+write_build_info(${stage}/BUILDINFO ${environment} ${version})
+file(CHMOD ${stage}/BUILDINFO PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(COPY_FILE ${stage}/BUILDINFO ${dist}/quenlark-${version}-BUILDINFO)
+
+set(files x86/quenlark.exe x64/quenlark.exe arm64/quenlark.exe README.md ${docs} LICENSE BUILDINFO)
 set(sums "")
 foreach(file ${files})
     file(SHA256 ${stage}/${file} hash)
@@ -121,7 +136,7 @@ file(SHA256 ${archive} archiveHash)
 message(STATUS "${archive}\n${sums}${archiveHash}  quenlark-${version}-windows.zip")
 
 set(kit ${dist}/quenlark-${version}-tests-windows.zip)
-run(${CMAKE_COMMAND} -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/build/release/x64/bin
+run(${inEnvironment} cmake -DX86_BIN=${root}/build/release/x86/bin -DX64_BIN=${root}/build/release/x64/bin
     -DARM64_BIN=${root}/build/release/arm64/bin -DARCHIVE=${kit} -DEPOCH=$ENV{SOURCE_DATE_EPOCH} -P ${CMAKE_CURRENT_LIST_DIR}/write-test-kit.cmake)
 file(SHA256 ${kit} kitHash)
 message(STATUS "${kit}\n${kitHash}  quenlark-${version}-tests-windows.zip")

@@ -1,12 +1,15 @@
-# Checks that a release archive was built from this source: rebuilds every
-# program from clean folders and says, one line each, whether the archive's
-# program is the rebuilt one (a signed one: its signature whole, and the
-# rebuilt one once the signature is removed), then whether SHA256SUMS matches
-# the archive. Exits non-zero on any difference.
-# Usage: cmake -DRELEASE=quenlark-<version>-windows.zip -P cmake/verify-release.cmake
+# Checks that a release archive was built from this source: makes (or keeps)
+# the build environment its BUILDINFO records, every package at its recorded
+# version, rebuilds every program there from clean folders and says, one line
+# each, whether the archive's program is the rebuilt one (a signed one: its
+# signature whole, and the rebuilt one once the signature is removed), then
+# whether SHA256SUMS matches the archive. Exits non-zero on any difference,
+# and without comparing where the recorded environment cannot be made.
+# Usage: cmake -DRELEASE=quenlark-<version>-windows.zip [-DMIRROR=url] -P cmake/verify-release.cmake
 cmake_minimum_required(VERSION 3.25)
 
 include(${CMAKE_CURRENT_LIST_DIR}/CleanBuild.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/BuildInfo.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/Signing.cmake)
 if(NOT RELEASE OR NOT EXISTS ${RELEASE})
     message(FATAL_ERROR "usage: cmake -DRELEASE=quenlark-<version>-windows.zip -P cmake/verify-release.cmake")
@@ -18,6 +21,21 @@ set(unpacked ${work}/unpacked)
 file(REMOVE_RECURSE ${unpacked})
 file(ARCHIVE_EXTRACT INPUT ${RELEASE} DESTINATION ${unpacked})
 
+# Programs are alike byte for byte only when built with the same toolchain.
+if(NOT EXISTS ${unpacked}/BUILDINFO)
+    message(FATAL_ERROR "${RELEASE} carries no BUILDINFO, which names the build environment it was made in: it "
+                        "cannot be rebuilt in that environment, and programs built in another would differ anyway")
+endif()
+read_build_info(${unpacked}/BUILDINFO)
+source_tree(tree)
+if(NOT tree STREQUAL buildInfo_Source-Tree)
+    message(STATUS "This source is not the release's, which is commit ${buildInfo_Commit} "
+                   "(tree ${buildInfo_Source-Tree}): check that out to rebuild it")
+endif()
+set(ENV{SOURCE_DATE_EPOCH} ${buildInfo_Source-Date-Epoch})
+recorded_environment(environment ${buildInfo_Build-Suite} ${buildInfo_Build-Architecture}
+                     "${buildInfo_Debian-Archive-Date}" "${buildInfo_packages}")
+
 set(differences 0)
 function(differ line)
     message(STATUS "${line}")
@@ -27,7 +45,7 @@ endfunction()
 
 foreach(preset x86 x64 arm64)
     set(program ${preset}/quenlark.exe)
-    clean_build(${preset} ${work}/${preset} quenlark)
+    clean_build(${preset} ${work}/${preset} ${environment} quenlark)
     set(rebuilt ${work}/${preset}/bin/quenlark.exe)
     if(NOT EXISTS ${unpacked}/${program})
         differ("${program}: MISSING from the archive")
