@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "support/wine_retries.h"
+
 namespace {
 
 const int WarmUpRounds = 20;
@@ -90,10 +92,9 @@ double TimeOneLaunch(const Contender& contender, HANDLE job, HANDLE nul)
 
     double start = Now();
     while (!CreateProcessA(NULL, commandLine.data(), NULL, NULL, TRUE, 0, NULL, NULL, &startupInfo, &processInfo)) {
-        // Wine now and then fails a start with an internal error after many
-        // hundreds of them; a fault of the platform, not of a contender.
+        // Wine now and then fails one of many hundreds of starts on its own.
         DWORD error = GetLastError();
-        if (++retriedLaunches > MaximumRetries) {
+        if (!WineFailedToStart(error) || ++retriedLaunches > MaximumRetries) {
             fprintf(stderr, "launch_benchmark: cannot start %s (error %lu)\n", contender.commandLine.c_str(), error);
             exit(1);
         }
@@ -159,13 +160,9 @@ std::vector<Contender> Contenders(const std::string& program)
 
 const char* Platform()
 {
-    typedef const char*(CDECL * WineGetVersion)();
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    FARPROC wineGetVersion = ntdll != NULL ? GetProcAddress(ntdll, "wine_get_version") : NULL;
-    if (wineGetVersion == NULL)
+    if (!RunningUnderWine())
         return "Windows";
-    static std::string wine = "Wine " + std::string(reinterpret_cast<WineGetVersion>(
-                                            reinterpret_cast<void (*)()>(wineGetVersion))());
+    static std::string wine = "Wine " + std::string(WineVersion());
     return wine.c_str();
 }
 

@@ -1,6 +1,8 @@
 // Runs the test kit on Windows (or Wine) with nothing installed: every test
-// program each target's folder lists, each with GoogleTest's XML report, one
-// line per program, and a closing "N passed, N failed, N skipped".
+// program each target's folder lists, each with GoogleTest's XML report where
+// it is a GoogleTest program, one line per program from the totals each
+// leaves (support/result_totals.h), and a closing "N passed, N failed, N
+// skipped".
 // Usage: run-tests.exe [REPORT_FOLDER]
 // Everything it writes goes below one folder of its own under %TEMP%, which it
 // removes at the end but for the reports (or into REPORT_FOLDER, when given).
@@ -12,15 +14,10 @@
 
 #include "support/folder_tree.h"
 #include "support/kill_on_close_job.h"
+#include "support/result_totals.h"
 
 // A test program that runs longer has hung.
 static const DWORD TestProgramTimeLimit = 120000;
-
-struct Counts {
-    unsigned passed;
-    unsigned failed;
-    unsigned skipped;
-};
 
 static std::wstring FolderOf(const std::wstring& path)
 {
@@ -47,27 +44,6 @@ static std::string ReadFileBytes(const std::wstring& path)
         bytes.append(buffer, count);
     fclose(file);
     return bytes;
-}
-
-// Counts the test cases of one GoogleTest XML report; a failed case holds at
-// least one <failure> element before the next case begins.
-static Counts CountReport(const std::string& report)
-{
-    Counts counts = {0, 0, 0};
-    for (size_t at = report.find("<testcase "); at != std::string::npos;) {
-        size_t next = report.find("<testcase ", at + 1);
-        std::string testCase = report.substr(at, next == std::string::npos ? std::string::npos : next - at);
-        at = next;
-        if (testCase.find("status=\"run\"") == std::string::npos)
-            continue;
-        if (testCase.find("<failure") != std::string::npos)
-            ++counts.failed;
-        else if (testCase.find("result=\"skipped\"") != std::string::npos)
-            ++counts.skipped;
-        else
-            ++counts.passed;
-    }
-    return counts;
 }
 
 // Runs the program to its end, at most TestProgramTimeLimit, with its output
@@ -121,7 +97,7 @@ static DWORD RunInJob(std::wstring commandLine, const std::wstring& logPath, std
 }
 
 static void RunTestProgram(const std::wstring& target, const std::wstring& program, const std::wstring& reports,
-                           Counts* totals)
+                           ResultTotals* totals)
 {
     std::wstring name = target + L"\\" + program;
     std::wstring path = OwnFolder() + L"\\" + name;
@@ -131,13 +107,18 @@ static void RunTestProgram(const std::wstring& target, const std::wstring& progr
     if (missing)
         failure = L"missing from the kit";
 
-    DeleteFileW((stem + L".xml").c_str());
+    std::wstring totalsPath = stem + L".totals";
+    DeleteFileW(totalsPath.c_str());
     DWORD exitStatus = 0;
+    if (failure.empty() && !SetEnvironmentVariableW(ResultTotalsVariable, totalsPath.c_str()))
+        failure = L"cannot name its totals file, error " + std::to_wstring(GetLastError());
     if (failure.empty())
         exitStatus = RunInJob(L"\"" + path + L"\" \"--gtest_output=xml:" + stem + L".xml\"", stem + L".log", &failure);
-    Counts counts = CountReport(ReadFileBytes(stem + L".xml"));
-    if (failure.empty() && counts.passed + counts.failed + counts.skipped == 0)
-        failure = L"wrote no report, exit status " + std::to_wstring(exitStatus);
+    ResultTotals counts = {0, 0, 0};
+    bool reported = ReadResultTotals(totalsPath.c_str(), &counts);
+    DeleteFileW(totalsPath.c_str());
+    if (failure.empty() && !reported)
+        failure = L"left no totals, exit status " + std::to_wstring(exitStatus);
     if (failure.empty() && exitStatus != 0 && counts.failed == 0)
         failure = L"exit status " + std::to_wstring(exitStatus) + L" with no failed test";
 
@@ -164,7 +145,7 @@ static void RunTestProgram(const std::wstring& target, const std::wstring& progr
 }
 
 // The programs a target's folder lists, one name a line.
-static void RunTargetTests(const std::wstring& target, const std::wstring& reports, Counts* totals)
+static void RunTargetTests(const std::wstring& target, const std::wstring& reports, ResultTotals* totals)
 {
     std::wstring listPath = OwnFolder() + L"\\" + target + L"\\test-programs.txt";
     FILE* list = _wfopen(listPath.c_str(), L"r");
@@ -266,7 +247,7 @@ int wmain(int argumentCount, wchar_t** arguments)
         return 2;
     }
 
-    Counts totals = {0, 0, 0};
+    ResultTotals totals = {0, 0, 0};
     for (const wchar_t* target : {L"x86", L"x64", L"arm64"}) {
         const wchar_t* reason = CannotRun(target);
         if (reason == NULL)

@@ -13,6 +13,7 @@
 #include "support/capture_stream.h"
 #include "support/substitute_import.h"
 #include "support/system_text.h"
+#include "support/wine_retries.h"
 
 namespace {
 
@@ -42,9 +43,7 @@ void UseOwnConsole(UINT codePage)
            errors = GetStdHandle(STD_ERROR_HANDLE);
     FreeConsole();
     bool allocated = AllocConsole();
-    if (!allocated && RunningUnderWine()) {
-        // Wine fails now and then to start the console's host process before
-        // any of its code runs (its address space taken where Wine needs it).
+    if (!allocated && WineFailedToStartConsole()) {
         printf("Wine failed to start a console (error %lu); trying once more\n", GetLastError());
         allocated = AllocConsole();
     }

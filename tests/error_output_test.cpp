@@ -13,6 +13,7 @@
 #include "support/capture_stream.h"
 #include "support/console_lines.h"
 #include "support/system_text.h"
+#include "support/wine.h"
 
 namespace {
 

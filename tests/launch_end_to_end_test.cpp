@@ -14,7 +14,9 @@
 #include "support/first_thread.h"
 #include "support/folder_tree.h"
 #include "support/run_program.h"
+#include "probe/probe_contract.h"
 #include "support/system_text.h"
+#include "support/wine.h"
 #include "resume_process_snippet.h"
 
 namespace {
@@ -92,11 +94,11 @@ ProbeEvents PrepareProbe()
         L"quenlark-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++probeCount);
     ProbeEvents events;
     events.reportPath = TestFolder(L"reports") + L"\\" + name + L".txt";
-    events.ready = CreateEventW(NULL, TRUE, FALSE, (name + L"-ready").c_str());
-    events.release = CreateEventW(NULL, TRUE, FALSE, (name + L"-release").c_str());
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", events.reportPath.c_str());
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", name.c_str());
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_VARIABLE", (L"inherited " + name).c_str());
+    events.ready = CreateEventW(NULL, TRUE, FALSE, (name + ProbeReadySuffix).c_str());
+    events.release = CreateEventW(NULL, TRUE, FALSE, (name + ProbeReleaseSuffix).c_str());
+    SetEnvironmentVariableW(ProbeReportVariable, events.reportPath.c_str());
+    SetEnvironmentVariableW(ProbeEventsVariable, name.c_str());
+    SetEnvironmentVariableW(ProbeVariableVariable, (L"inherited " + name).c_str());
     return events;
 }
 
@@ -122,7 +124,7 @@ ProbeReport AwaitProbe(const ProbeEvents& events, unsigned long processId)
     if (probe == NULL)
         return report;
     HANDLE readyOrEnded[] = {events.ready, probe};
-    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, 10000);
+    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit);
     CloseHandle(probe);
     if (waited != WAIT_OBJECT_0)
         return report;
@@ -142,7 +144,7 @@ void ReleaseProbe(const ProbeEvents& events, const ProbeReport& report)
     ProbeReport::const_iterator pid = report.find(L"pid");
     HANDLE probe = pid != report.end() ? OpenProcess(SYNCHRONIZE, FALSE, std::stoul(pid->second)) : NULL;
     if (probe != NULL) {
-        WaitForSingleObject(probe, 10000);
+        WaitForSingleObject(probe, ProbeTimeLimit);
         CloseHandle(probe);
     }
     CloseHandle(events.ready);
@@ -457,9 +459,9 @@ TEST(Launch, CtrlCStartsOutIgnoredInTheNewProcessGroup)
 {
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine cannot tell: it delivers neither Ctrl+C nor Ctrl+Break raised on a new console";
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_CONTROL_EVENTS", L"1");
+    SetEnvironmentVariableW(ProbeControlEventsVariable, L"1");
     Launch launch = LaunchProbe(QuotedLauncher() + L" probe.exe");
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_CONTROL_EVENTS", NULL);
+    SetEnvironmentVariableW(ProbeControlEventsVariable, NULL);
     SCOPED_TRACE(Describe(launch));
     ASSERT_FALSE(launch.report.empty()) << "the probe did not report";
     EXPECT_EQ(launch.report[L"control-events"], L"ctrl-c ignored, ctrl-break reached");

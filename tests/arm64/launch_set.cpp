@@ -1,17 +1,19 @@
 // The launcher end to end, for builds that have no C++ runtime (ARM64): runs
 // quenlark.exe, found beside this program, on this same program in its probe
 // role, and checks what reached the probe. Prints a line for each case and
-// "N passed, N failed"; exits 0 only when every case passed. With
-// --gtest_output=xml:PATH it also writes a report in GoogleTest's form, for
-// the test kit's runner.
-// The probe role: started with QUENLARK_PROBE_REPORT set, it writes what it
-// was given to that file (UTF-16, "name=value" a line), signals the event
-// "<QUENLARK_PROBE_EVENTS>-ready" and waits up to 10 s for "...-release".
+// "N passed, N failed, N skipped", which it also leaves for the test kit's
+// runner (support/result_totals.h); exits 0 only when every case passed.
+// The probe role, as probe/probe_contract.h has it: started with a report file
+// named, it writes what it was given there (UTF-16, "name=value" a line),
+// says it is ready and waits to be released.
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
 
+#include "probe/probe_contract.h"
 #include "support/first_thread.h"
+#include "support/result_totals.h"
+#include "support/wine.h"
 
 static const DWORD PipeSize = 65536;
 
@@ -28,7 +30,6 @@ static wchar_t ownPath[MAX_PATH];
 static wchar_t reportPath[MAX_PATH];
 static wchar_t eventsName[64];
 static unsigned passed, failed, skipped;
-static FILE* xmlReport;
 
 // ---- The probe role ----
 
@@ -57,7 +58,7 @@ static int Probe()
         _snwprintf(value + wcslen(value), 16, L"%lu,", processes[i]);
     AppendLine(report, 2048, L"console", value);
 
-    GetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", value, 512);
+    GetEnvironmentVariableW(ProbeReportVariable, value, 512);
     HANDLE file = CreateFileW(value, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
@@ -65,15 +66,15 @@ static int Probe()
     WriteFile(file, report, static_cast<DWORD>(wcslen(report) * sizeof(wchar_t)), &written, NULL);
     CloseHandle(file);
 
-    GetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", events, 48);
-    _snwprintf(value, 64, L"%ls-ready", events);
+    GetEnvironmentVariableW(ProbeEventsVariable, events, 48);
+    _snwprintf(value, 64, L"%ls%ls", events, ProbeReadySuffix);
     HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, value);
-    _snwprintf(value, 64, L"%ls-release", events);
+    _snwprintf(value, 64, L"%ls%ls", events, ProbeReleaseSuffix);
     HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, value);
     if (ready != NULL)
         SetEvent(ready);
     if (release != NULL)
-        WaitForSingleObject(release, 10000);
+        WaitForSingleObject(release, ProbeTimeLimit);
     return 0;
 }
 
@@ -84,8 +85,6 @@ static void Check(const char* testCase, bool condition, const char* what)
     if (condition)
         return;
     printf("  %s: %s\n", testCase, what);
-    if (xmlReport != NULL)
-        fprintf(xmlReport, "<failure message=\"%s\"/>", what);
     ++failed;
 }
 
@@ -146,12 +145,12 @@ static ProbeEvents PrepareProbe()
     _snwprintf(eventsName, 63, L"quenlark-arm64-probe-%lu-%d", GetCurrentProcessId(), ++probeCount);
     wchar_t name[96];
     ProbeEvents events;
-    _snwprintf(name, 95, L"%ls-ready", eventsName);
+    _snwprintf(name, 95, L"%ls%ls", eventsName, ProbeReadySuffix);
     events.ready = CreateEventW(NULL, TRUE, FALSE, name);
-    _snwprintf(name, 95, L"%ls-release", eventsName);
+    _snwprintf(name, 95, L"%ls%ls", eventsName, ProbeReleaseSuffix);
     events.release = CreateEventW(NULL, TRUE, FALSE, name);
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_EVENTS", eventsName);
-    SetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", reportPath);
+    SetEnvironmentVariableW(ProbeEventsVariable, eventsName);
+    SetEnvironmentVariableW(ProbeReportVariable, reportPath);
     DeleteFileW(reportPath);
     return events;
 }
@@ -192,7 +191,7 @@ static bool AwaitProbe(const ProbeEvents& events, DWORD processId)
     if (probe == NULL)
         return false;
     HANDLE readyOrEnded[] = {events.ready, probe};
-    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, 20000);
+    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit);
     CloseHandle(probe);
     return waited == WAIT_OBJECT_0;
 }
@@ -202,7 +201,7 @@ static void ReleaseProbe(const ProbeEvents& events, DWORD processId)
     SetEvent(events.release);
     HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
     if (probe != NULL) {
-        WaitForSingleObject(probe, 10000);
+        WaitForSingleObject(probe, ProbeTimeLimit);
         CloseHandle(probe);
     }
     CloseHandle(events.ready);
@@ -220,36 +219,23 @@ static bool ReportIs(const wchar_t* name, const wchar_t* expected)
     return false;
 }
 
-static bool RunningUnderWine()
-{
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
-}
-
 static void Begin(const char* testCase, const char* skipReason = NULL)
 {
     printf("%s\n", testCase);
     if (skipReason != NULL)
         printf("  skipped: %s\n", skipReason);
-    if (xmlReport != NULL)
-        fprintf(xmlReport, "<testcase name=\"%s\" status=\"run\" result=\"%s\" classname=\"Arm64Launch\">", testCase,
-                skipReason != NULL ? "skipped" : "completed");
 }
 
 static void End(unsigned failedBefore)
 {
     if (failed == failedBefore)
         ++passed;
-    if (xmlReport != NULL)
-        fprintf(xmlReport, "</testcase>\n");
 }
 
 static void Skip(const char* testCase, const char* reason)
 {
     Begin(testCase, reason);
     ++skipped;
-    if (xmlReport != NULL)
-        fprintf(xmlReport, "<skipped/></testcase>\n");
 }
 
 // The command reaches the probe exactly as typed, and the exit status is its id.
@@ -358,10 +344,10 @@ static void NewProcessHasItsOwnConsoleAndNoHandle()
     End(failedBefore);
 }
 
-int wmain(int argumentCount, wchar_t** arguments, wchar_t**)
+int wmain(int, wchar_t**, wchar_t**)
 {
     wchar_t variable[8];
-    if (GetEnvironmentVariableW(L"QUENLARK_PROBE_REPORT", variable, 8) > 0)
+    if (GetEnvironmentVariableW(ProbeReportVariable, variable, 8) > 0)
         return Probe();
 
     GetModuleFileNameW(NULL, ownPath, MAX_PATH);
@@ -370,11 +356,6 @@ int wmain(int argumentCount, wchar_t** arguments, wchar_t**)
     wchar_t temporary[MAX_PATH];
     GetTempPathW(MAX_PATH, temporary);
     _snwprintf(reportPath, MAX_PATH - 1, L"%lsquenlark-arm64-probe-%lu.txt", temporary, GetCurrentProcessId());
-    if (argumentCount > 1 && wcsncmp(arguments[1], L"--gtest_output=xml:", 19) == 0) {
-        xmlReport = _wfopen(arguments[1] + 19, L"w");
-        if (xmlReport != NULL)
-            fprintf(xmlReport, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites>\n<testsuite name=\"Arm64Launch\">\n");
-    }
 
     HandsOnTheCommandAsTyped("HandsOnTheCommandAsTypedAndReturnsItsProcessId", L"", false);
     if (RunningUnderWine())
@@ -391,10 +372,8 @@ int wmain(int argumentCount, wchar_t** arguments, wchar_t**)
     NewProcessHasItsOwnConsoleAndNoHandle();
 
     DeleteFileW(reportPath);
-    if (xmlReport != NULL) {
-        fprintf(xmlReport, "</testsuite>\n</testsuites>\n");
-        fclose(xmlReport);
-    }
-    printf("%u passed, %u failed, %u skipped\n", passed, failed, skipped);
+    ResultTotals totals = {passed, failed, skipped};
+    printf(ResultTotalsLine, passed, failed, skipped);
+    WriteResultTotals(totals);
     return failed == 0 ? 0 : 1;
 }

@@ -1,14 +1,15 @@
-// Started through the launcher by the tests: writes what it was given to the
-// file named in QUENLARK_PROBE_REPORT (UTF-16, one "name=value" a line, so that
-// every code unit of its command line is kept), signals
-// "<QUENLARK_PROBE_EVENTS>-ready", then stays until
-// "<QUENLARK_PROBE_EVENTS>-release" is signalled (10 s at most), so that the
-// tests can look at it while it runs. With QUENLARK_PROBE_CONTROL_EVENTS set,
+// Started through the launcher by the tests (probe_contract.h): writes what it
+// was given to its report file (UTF-16, one "name=value" a line, so that
+// every code unit of its command line is kept), signals that it is ready,
+// then stays until it is released, so that the tests can look at it while it
+// runs. With ProbeControlEventsVariable set,
 // it first raises Ctrl+C and Ctrl+Break on its console and reports which of
 // them reached its handler.
 #include <windows.h>
 #include <stdio.h>
 #include <string>
+
+#include "probe_contract.h"
 
 static std::wstring Variable(const wchar_t* name)
 {
@@ -48,7 +49,7 @@ static std::wstring Raise(DWORD event)
 
 static std::wstring ControlEvents()
 {
-    if (Variable(L"QUENLARK_PROBE_CONTROL_EVENTS").empty())
+    if (Variable(ProbeControlEventsVariable).empty())
         return L"(not raised)";
     controlEventSeen[0] = CreateEventW(NULL, TRUE, FALSE, NULL);
     controlEventSeen[1] = CreateEventW(NULL, TRUE, FALSE, NULL);
@@ -64,7 +65,7 @@ static void WriteReport(const std::wstring& path)
     GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
     wchar_t directory[MAX_PATH] = L"";
     GetCurrentDirectoryW(MAX_PATH, directory);
-    std::wstring variable = Variable(L"QUENLARK_PROBE_VARIABLE");
+    std::wstring variable = Variable(ProbeVariableVariable);
 
     std::wstring report = L"pid=" + std::to_wstring(GetCurrentProcessId()) + L"\n";
     report += L"commandline=" + std::wstring(GetCommandLineW()) + L"\n";
@@ -84,17 +85,17 @@ static void WriteReport(const std::wstring& path)
 
 int main()
 {
-    std::wstring reportPath = Variable(L"QUENLARK_PROBE_REPORT");
-    std::wstring events = Variable(L"QUENLARK_PROBE_EVENTS");
+    std::wstring reportPath = Variable(ProbeReportVariable);
+    std::wstring events = Variable(ProbeEventsVariable);
     if (reportPath.empty() || events.empty())
         return 1;
     WriteReport(reportPath);
 
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, (events + L"-ready").c_str());
-    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, (events + L"-release").c_str());
+    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, (events + ProbeReadySuffix).c_str());
+    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, (events + ProbeReleaseSuffix).c_str());
     if (ready != NULL)
         SetEvent(ready);
     if (release != NULL)
-        WaitForSingleObject(release, 10000);
+        WaitForSingleObject(release, ProbeTimeLimit);
     return 0;
 }

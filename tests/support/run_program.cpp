@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "kill_on_close_job.h"
-#include "system_text.h"
+#include "owned_handle.h"
+#include "wine_retries.h"
 
 // Pipes large enough for all a launcher writes, so that it never waits on them.
 const DWORD PipeSize = 65536;
@@ -45,10 +46,6 @@ class EndStartedPrograms : public testing::EmptyTestEventListener {
 static const bool endStartedProgramsAfterEachTest =
     (testing::UnitTest::GetInstance()->listeners().Append(new EndStartedPrograms), true);
 
-// Wine's CreateProcess fails with ERROR_INTERNAL_ERROR when the new process
-// ended before it told the Wine server it had started: before any code of the
-// program ran (a failed fork or exec of Wine's loader, or a crash in Wine's
-// own start-up), so never through the program's fault.
 static DWORD StartSuspended(const std::wstring& commandLine, unsigned long creationFlags,
                             const wchar_t* applicationName, STARTUPINFOW* startupInfo, PROCESS_INFORMATION* processInfo)
 {
@@ -63,51 +60,49 @@ static DWORD StartSuspended(const std::wstring& commandLine, unsigned long creat
 ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags, const wchar_t* applicationName)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-    HANDLE outputRead, outputWrite, errorsRead, errorsWrite;
-    if (!CreatePipe(&outputRead, &outputWrite, &inheritable, PipeSize) ||
-        !CreatePipe(&errorsRead, &errorsWrite, &inheritable, PipeSize))
+    OwnedHandle outputRead, outputWrite, errorsRead, errorsWrite;
+    if (!CreatePipe(outputRead.Receive(), outputWrite.Receive(), &inheritable, PipeSize) ||
+        !CreatePipe(errorsRead.Receive(), errorsWrite.Receive(), &inheritable, PipeSize))
         throw std::runtime_error("CreatePipe failed");
-    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errorsRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputRead.Get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errorsRead.Get(), HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof startupInfo;
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
     startupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startupInfo.hStdOutput = outputWrite;
-    startupInfo.hStdError = errorsWrite;
+    startupInfo.hStdOutput = outputWrite.Get();
+    startupInfo.hStdError = errorsWrite.Get();
     PROCESS_INFORMATION processInfo;
     DWORD createError = StartSuspended(commandLine, creationFlags, applicationName, &startupInfo, &processInfo);
-    if (createError == ERROR_INTERNAL_ERROR && RunningUnderWine()) {
+    if (WineFailedToStart(createError)) {
         std::printf("%s\n", (testing::Message() << "Wine failed to start " << commandLine << " (error 1359: the new "
                               "process ended before any of its code ran); trying once more").GetString().c_str());
         createError = StartSuspended(commandLine, creationFlags, applicationName, &startupInfo, &processInfo);
     }
-    CloseHandle(outputWrite);
-    CloseHandle(errorsWrite);
+    // Only the program holds the write ends now, so that its output ends with it.
+    outputWrite.Close();
+    errorsWrite.Close();
     if (createError != ERROR_SUCCESS)
         throw std::runtime_error("cannot start a program, error " + std::to_string(createError));
+    OwnedHandle process(processInfo.hProcess), thread(processInfo.hThread);
     // In the job before it can start anything; where jobs cannot nest (before
     // Windows 8, inside another job), the program runs outside it.
     if (StartedPrograms() != NULL)
-        AssignProcessToJobObject(StartedPrograms(), processInfo.hProcess);
-    if (ResumeThread(processInfo.hThread) == static_cast<DWORD>(-1)) {
+        AssignProcessToJobObject(StartedPrograms(), process.Get());
+    if (ResumeThread(thread.Get()) == static_cast<DWORD>(-1)) {
         DWORD resumeError = GetLastError();
-        TerminateProcess(processInfo.hProcess, 1);
+        TerminateProcess(process.Get(), 1);
         throw std::runtime_error("cannot resume a program, error " + std::to_string(resumeError));
     }
 
     ProgramResult result;
     result.commandLine = commandLine;
-    if (WaitForSingleObject(processInfo.hProcess, 60000) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(process.Get(), 60000) != WAIT_OBJECT_0)
         throw std::runtime_error("a program still runs after a minute");
-    GetExitCodeProcess(processInfo.hProcess, &result.exitStatus);
-    result.output = ReadWhatIsThere(outputRead);
-    result.errors = ReadWhatIsThere(errorsRead);
-    CloseHandle(processInfo.hProcess);
-    CloseHandle(processInfo.hThread);
-    CloseHandle(outputRead);
-    CloseHandle(errorsRead);
+    GetExitCodeProcess(process.Get(), &result.exitStatus);
+    result.output = ReadWhatIsThere(outputRead.Get());
+    result.errors = ReadWhatIsThere(errorsRead.Get());
     return result;
 }
 

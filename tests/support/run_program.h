@@ -15,7 +15,7 @@ struct ProgramResult {
 // handed on in UTF-16, so that no character of it is lost on the way. A given
 // `applicationName` is the program to run, and the line is then free text.
 // Under Wine, a start that Wine itself failed before any of the program's code
-// ran is tried once more, saying so.
+// ran is tried once more, saying so (wine_retries.h).
 ProgramResult RunProgram(const std::wstring& commandLine, unsigned long creationFlags = 0,
                          const wchar_t* applicationName = NULL);
 

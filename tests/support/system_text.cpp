@@ -14,9 +14,3 @@ std::string SystemText(unsigned long errorCode)
     result.erase(result.find_last_not_of(" \r\n") + 1);
     return result;
 }
-
-bool RunningUnderWine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
-}

@@ -7,7 +7,4 @@
 // blanks; empty when the system has none.
 std::string SystemText(unsigned long errorCode);
 
-// Wine's FormatMessage and CreateProcess differ from Windows in a few details.
-bool RunningUnderWine();
-
 #endif
