@@ -8,7 +8,10 @@
 # Included by CheckBinary.cmake, with `headers` holding `objdump -p`'s output;
 # sets `unwindSummary`.
 
-execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${BINARY} OUTPUT_VARIABLE code RESULT_VARIABLE failed)
+# The code as instructions' addresses and bytes, which say the same under
+# every binutils; the mnemonics and operands objdump prints beside them
+# change from one release to the next ("sar %r10" became "sar $1,%r10").
+execute_process(COMMAND ${OBJDUMP} -d ${BINARY} OUTPUT_VARIABLE code RESULT_VARIABLE failed)
 if(failed)
     message(FATAL_ERROR "${OBJDUMP} could not disassemble ${BINARY}")
 endif()
@@ -44,30 +47,53 @@ function(require_covered address what)
     message(FATAL_ERROR "${BINARY}: ${what} at 0x${address} lies outside every function-table entry")
 endfunction()
 
-# Addresses that hold a jump through the import table.
-string(REGEX MATCHALL "\n +[0-9a-f]+:\tjmp +\\*0x[0-9a-f]+\\(%rip\\)" thunkLines "${code}")
+# Instructions that touch the stack, by their bytes after any legacy prefix:
+# call rel32 (e8), push (50-57, 41 50-57, 6a, 68), sub rsp (48 83 ec, 48 81
+# ec), and under ff by the ModRM byte's middle field: 2 and 3 call, 6 push,
+# and 4 with ModRM 25 the jump through the import table, which touches none.
+set(byte "[0-9a-f][0-9a-f]")
+# A line of bytes alone continues a long instruction: a tab and its mnemonic
+# follow an instruction's first bytes.
+string(REGEX MATCHALL "\n +[0-9a-f]+:\t((66|f2|f3|2e|3e) )*(4${byte} )?(e8|ff|5[0-7]|6a|68|8[13])( ${byte})* *\t"
+       candidates "${code}")
 set(thunks "")
-foreach(line ${thunkLines})
-    string(REGEX MATCH "([0-9a-f]+):" _ "${line}")
-    list(APPEND thunks ${CMAKE_MATCH_1})
-endforeach()
-
-string(REGEX MATCHALL "\n +[0-9a-f]+:\t(call|push|sub)[^\n]*" stackLines "${code}")
-foreach(line ${stackLines})
-    string(REGEX MATCH "([0-9a-f]+):\t([a-z]+)[ \t]*([^\n]*)" _ "${line}")
+set(calls "")
+foreach(line ${candidates})
+    string(REGEX MATCH "([0-9a-f]+):\t([0-9a-f ]*[0-9a-f])" _ "${line}")
     set(address ${CMAKE_MATCH_1})
-    set(instruction ${CMAKE_MATCH_2})
-    set(operands "${CMAKE_MATCH_3}")
-    if(instruction STREQUAL "sub" AND NOT operands MATCHES ",%rsp$")
+    string(REPLACE " " ";" bytes "${CMAKE_MATCH_2}")
+    list(LENGTH bytes length)
+    string(REGEX REPLACE "^((66|f2|f3|2e|3e) )+" "" instruction "${CMAKE_MATCH_2}")
+    if(instruction MATCHES "^e8 (${byte}) (${byte}) (${byte}) (${byte})$")
+        math(EXPR target "0x${address} + ${length} + 0x${CMAKE_MATCH_4}${CMAKE_MATCH_3}${CMAKE_MATCH_2}${CMAKE_MATCH_1}")
+        if(CMAKE_MATCH_4 MATCHES "^[89a-f]")
+            math(EXPR target "${target} - 0x100000000")
+        endif()
+        list(APPEND calls "${address}:${target}")
+    elseif(instruction MATCHES "^(4${byte} )?ff 25")
+        math(EXPR thunk "0x${address}")
+        list(APPEND thunks ${thunk})
+        continue()
+    elseif(instruction MATCHES "^(4${byte} )?ff (${byte})")
+        math(EXPR field "(0x${CMAKE_MATCH_2} >> 3) & 7")
+        if(NOT field MATCHES "^[236]$")
+            continue()
+        endif()
+    elseif(NOT instruction MATCHES "^((41 )?5[0-7]|6a|68|48 8[13] ec)( |$)")
+        # Another instruction with these first bytes, or bytes that are no
+        # instruction (padding).
         continue()
     endif()
-    require_covered(${address} "\"${instruction} ${operands}\"")
-    if(instruction STREQUAL "call" AND operands MATCHES "^0x0*([0-9a-f]+)$")
-        set(target ${CMAKE_MATCH_1})
-        math(EXPR targetValue "0x${target}")
-        if(NOT target IN_LIST thunks AND NOT targetValue IN_LIST starts)
-            message(FATAL_ERROR "${BINARY}: the function called at 0x${address} (0x${target}) has no function-table entry of its own")
-        endif()
+    require_covered(${address} "the instruction of bytes ${instruction}")
+endforeach()
+
+foreach(call ${calls})
+    string(REPLACE ":" ";" call ${call})
+    list(GET call 0 address)
+    list(GET call 1 target)
+    if(NOT target IN_LIST thunks AND NOT target IN_LIST starts)
+        math(EXPR target "${target}" OUTPUT_FORMAT HEXADECIMAL)
+        message(FATAL_ERROR "${BINARY}: the function called at 0x${address} (${target}) has no function-table entry of its own")
     endif()
 endforeach()
 
