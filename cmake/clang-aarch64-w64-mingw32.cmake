@@ -11,7 +11,8 @@ set(CMAKE_C_COMPILER clang)
 set(CMAKE_C_COMPILER_TARGET ${triple})
 set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_CXX_COMPILER_TARGET ${triple})
-# Debian names LLVM's resource compiler by its version only.
+# WORKAROUND(Debian 12, Debian 13): Debian names LLVM's resource compiler by its
+# version only (llvm-windres-14, llvm-windres-19).
 find_program(CMAKE_RC_COMPILER NAMES llvm-windres llvm-windres-19 llvm-windres-18 llvm-windres-17 llvm-windres-16
     llvm-windres-15 llvm-windres-14 REQUIRED)
 set(CMAKE_RC_FLAGS "--target=${triple} -I/usr/share/mingw-w64/include")
