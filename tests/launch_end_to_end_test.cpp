@@ -14,7 +14,7 @@
 #include "support/first_thread.h"
 #include "support/folder_tree.h"
 #include "support/run_program.h"
-#include "probe/probe_contract.h"
+#include "probe/probe_session.h"
 #include "support/system_text.h"
 #include "support/wine.h"
 #include "resume_process_snippet.h"
@@ -22,12 +22,6 @@
 namespace {
 
 typedef std::map<std::wstring, std::wstring> ProbeReport;
-
-struct ProbeEvents {
-    std::wstring reportPath;
-    HANDLE ready;
-    HANDLE release;
-};
 
 struct Launch {
     ProgramResult launcher;
@@ -85,21 +79,13 @@ void CopyProgram(const std::wstring& name, const std::wstring& destination)
     ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\" + name).c_str(), destination.c_str(), FALSE)) << destination;
 }
 
-// Every probe gets its own report file and events, handed down through the
-// environment, which the probe inherits by way of the launcher.
-ProbeEvents PrepareProbe()
+// A probe with its report in this test's folder, and a variable it is to
+// report as inherited.
+ProbeSession PrepareTestProbe()
 {
-    static int probeCount = 0;
-    std::wstring name =
-        L"quenlark-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++probeCount);
-    ProbeEvents events;
-    events.reportPath = TestFolder(L"reports") + L"\\" + name + L".txt";
-    events.ready = CreateEventW(NULL, TRUE, FALSE, (name + ProbeReadySuffix).c_str());
-    events.release = CreateEventW(NULL, TRUE, FALSE, (name + ProbeReleaseSuffix).c_str());
-    SetEnvironmentVariableW(ProbeReportVariable, events.reportPath.c_str());
-    SetEnvironmentVariableW(ProbeEventsVariable, name.c_str());
-    SetEnvironmentVariableW(ProbeVariableVariable, (L"inherited " + name).c_str());
-    return events;
+    ProbeSession session = PrepareProbe(TestFolder(L"reports").c_str());
+    SetEnvironmentVariableW(ProbeVariableVariable, (L"inherited " + std::wstring(session.name)).c_str());
+    return session;
 }
 
 std::wstring ReadUtf16File(const std::wstring& path)
@@ -115,20 +101,13 @@ std::wstring ReadUtf16File(const std::wstring& path)
     return text;
 }
 
-// Waits until the probe that the launcher said it started has written its
-// report; not at all when it started none, and no longer once that process has ended.
-ProbeReport AwaitProbe(const ProbeEvents& events, unsigned long processId)
+// The probe's report, once it has written it (AwaitProbe); empty when it did not.
+ProbeReport AwaitReport(const ProbeSession& session, unsigned long processId)
 {
     ProbeReport report;
-    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
-    if (probe == NULL)
+    if (!AwaitProbe(session, processId))
         return report;
-    HANDLE readyOrEnded[] = {events.ready, probe};
-    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit);
-    CloseHandle(probe);
-    if (waited != WAIT_OBJECT_0)
-        return report;
-    std::wstring text = ReadUtf16File(events.reportPath);
+    std::wstring text = ReadUtf16File(session.reportPath);
     for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
         std::wstring line = text.substr(start, end - start);
         report[line.substr(0, line.find(L'='))] = line.substr(line.find(L'=') + 1);
@@ -136,19 +115,11 @@ ProbeReport AwaitProbe(const ProbeEvents& events, unsigned long processId)
     return report;
 }
 
-// Lets the probe end and waits until it has, so that nothing of a test outlives
-// it and the program files it ran from can be removed.
-void ReleaseProbe(const ProbeEvents& events, const ProbeReport& report)
+// Releases the probe, waiting for the process that reported.
+void ReleaseReportedProbe(const ProbeSession& session, const ProbeReport& report)
 {
-    SetEvent(events.release);
     ProbeReport::const_iterator pid = report.find(L"pid");
-    HANDLE probe = pid != report.end() ? OpenProcess(SYNCHRONIZE, FALSE, std::stoul(pid->second)) : NULL;
-    if (probe != NULL) {
-        WaitForSingleObject(probe, ProbeTimeLimit);
-        CloseHandle(probe);
-    }
-    CloseHandle(events.ready);
-    CloseHandle(events.release);
+    ReleaseProbe(session, pid != report.end() ? std::stoul(pid->second) : 0);
 }
 
 // What a failed expectation about a launch says of it: the launcher's run, and
@@ -167,11 +138,11 @@ std::string Describe(const Launch& launch)
 Launch LaunchProbe(const std::wstring& commandLine, unsigned long creationFlags = 0,
                    const wchar_t* applicationName = NULL)
 {
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareTestProbe();
     Launch launch;
     launch.launcher = RunProgram(commandLine, creationFlags, applicationName);
-    launch.report = AwaitProbe(events, launch.launcher.exitStatus);
-    ReleaseProbe(events, launch.report);
+    launch.report = AwaitReport(events, launch.launcher.exitStatus);
+    ReleaseReportedProbe(events, launch.report);
     return launch;
 }
 
@@ -342,19 +313,19 @@ TEST(Launch, NewProcessHasAConsoleOfItsOwn)
 
 TEST(Launch, SlashSLeavesTheProcessSuspended)
 {
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareTestProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" /S probe.exe");
     SCOPED_TRACE(DescribeRun(result));
     ASSERT_NE(result.exitStatus, 0u);
 
-    EXPECT_EQ(GetFileAttributesW(events.reportPath.c_str()), INVALID_FILE_ATTRIBUTES) << "the probe ran";
+    EXPECT_EQ(GetFileAttributesW(events.reportPath), INVALID_FILE_ATTRIBUTES) << "the probe ran";
     HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, FirstThreadOf(result.exitStatus));
     ASSERT_NE(thread, nullptr);
     EXPECT_EQ(ResumeThread(thread), 1u) << "suspend count before resuming";
     CloseHandle(thread);
 
-    ProbeReport report = AwaitProbe(events, result.exitStatus);
-    ReleaseProbe(events, report);
+    ProbeReport report = AwaitReport(events, result.exitStatus);
+    ReleaseReportedProbe(events, report);
     ASSERT_FALSE(report.empty()) << "the probe did not report once resumed";
     EXPECT_EQ(report[L"pid"], std::to_wstring(result.exitStatus));
 }
@@ -367,17 +338,17 @@ TEST(Launch, NewProcessInheritsNoHandles)
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
     // The launcher inherits the write end; once it has ended, only the probe could hold it.
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareTestProbe();
     ProgramResult result = RunProgram(QuotedLauncher() + L" probe.exe");
     SCOPED_TRACE(DescribeRun(result));
     CloseHandle(writeEnd);
-    ProbeReport report = AwaitProbe(events, result.exitStatus);
+    ProbeReport report = AwaitReport(events, result.exitStatus);
     ASSERT_FALSE(report.empty()) << "the probe did not report";
 
     DWORD available = 0;
     EXPECT_FALSE(PeekNamedPipe(readEnd, NULL, 0, NULL, &available, NULL)) << "the probe holds the pipe";
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
-    ReleaseProbe(events, report);
+    ReleaseReportedProbe(events, report);
     CloseHandle(readEnd);
     EXPECT_NE(result.exitStatus, 0u);
 }
@@ -490,7 +461,7 @@ TEST(Launch, TheReadmesPowerShellResumesAProcessLeftSuspended)
 {
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine has no PowerShell";
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareTestProbe();
     ProgramResult launch = RunProgram(QuotedLauncher() + L" /s probe.exe");
     SCOPED_TRACE(DescribeRun(launch));
     ASSERT_NE(launch.exitStatus, 0u);
@@ -504,8 +475,8 @@ TEST(Launch, TheReadmesPowerShellResumesAProcessLeftSuspended)
         RunProgram(L"powershell.exe -NoProfile -NonInteractive -ExecutionPolicy Bypass -File \"" + script + L"\"");
     EXPECT_EQ(resume.exitStatus, 0u) << DescribeRun(resume);
 
-    ProbeReport report = AwaitProbe(events, launch.exitStatus);
-    ReleaseProbe(events, report);
+    ProbeReport report = AwaitReport(events, launch.exitStatus);
+    ReleaseReportedProbe(events, report);
     EXPECT_FALSE(report.empty()) << "the probe did not run once the README's PowerShell had resumed it";
 }
 

@@ -3,14 +3,14 @@
 // role, and checks what reached the probe. Prints a line for each case and
 // "N passed, N failed, N skipped", which it also leaves for the test kit's
 // runner (support/result_totals.h); exits 0 only when every case passed.
-// The probe role, as probe/probe_contract.h has it: started with a report file
-// named, it writes what it was given there (UTF-16, "name=value" a line),
-// says it is ready and waits to be released.
+// Started as a probe (probe/probe_contract.h), it is the probe of
+// probe/probe_role.h, as probe.exe is for the other builds.
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
 
-#include "probe/probe_contract.h"
+#include "probe/probe_role.h"
+#include "probe/probe_session.h"
 #include "support/first_thread.h"
 #include "support/result_totals.h"
 #include "support/wine.h"
@@ -28,55 +28,8 @@ struct Run {
 static wchar_t ownFolder[MAX_PATH];
 static wchar_t ownPath[MAX_PATH];
 static wchar_t reportPath[MAX_PATH];
-static wchar_t eventsName[64];
+static wchar_t temporaryFolder[MAX_PATH];
 static unsigned passed, failed, skipped;
-
-// ---- The probe role ----
-
-static void AppendLine(wchar_t* report, size_t size, const wchar_t* name, const wchar_t* value)
-{
-    size_t length = wcslen(report);
-    _snwprintf(report + length, size - length - 1, L"%ls=%ls\n", name, value);
-}
-
-static int Probe()
-{
-    static wchar_t report[2048];
-    static wchar_t value[512];
-    wchar_t events[64];
-    _snwprintf(value, 64, L"%lu", GetCurrentProcessId());
-    AppendLine(report, 2048, L"pid", value);
-    AppendLine(report, 2048, L"commandline", GetCommandLineW());
-    DWORD_PTR processMask = 0, systemMask = 0;
-    GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
-    _snwprintf(value, 64, L"%llu", static_cast<unsigned long long>(processMask));
-    AppendLine(report, 2048, L"affinity", value);
-    DWORD processes[16];
-    DWORD count = GetConsoleProcessList(processes, 16);
-    value[0] = L'\0';
-    for (DWORD i = 0; i < count && i < 16; ++i)
-        _snwprintf(value + wcslen(value), 16, L"%lu,", processes[i]);
-    AppendLine(report, 2048, L"console", value);
-
-    GetEnvironmentVariableW(ProbeReportVariable, value, 512);
-    HANDLE file = CreateFileW(value, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return 1;
-    DWORD written = 0;
-    WriteFile(file, report, static_cast<DWORD>(wcslen(report) * sizeof(wchar_t)), &written, NULL);
-    CloseHandle(file);
-
-    GetEnvironmentVariableW(ProbeEventsVariable, events, 48);
-    _snwprintf(value, 64, L"%ls%ls", events, ProbeReadySuffix);
-    HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, value);
-    _snwprintf(value, 64, L"%ls%ls", events, ProbeReleaseSuffix);
-    HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, value);
-    if (ready != NULL)
-        SetEvent(ready);
-    if (release != NULL)
-        WaitForSingleObject(release, ProbeTimeLimit);
-    return 0;
-}
 
 // ---- The tests ----
 
@@ -134,27 +87,6 @@ static bool RunLauncher(const wchar_t* arguments, Run* run)
     return created != 0;
 }
 
-struct ProbeEvents {
-    HANDLE ready;
-    HANDLE release;
-};
-
-static ProbeEvents PrepareProbe()
-{
-    static int probeCount = 0;
-    _snwprintf(eventsName, 63, L"quenlark-arm64-probe-%lu-%d", GetCurrentProcessId(), ++probeCount);
-    wchar_t name[96];
-    ProbeEvents events;
-    _snwprintf(name, 95, L"%ls%ls", eventsName, ProbeReadySuffix);
-    events.ready = CreateEventW(NULL, TRUE, FALSE, name);
-    _snwprintf(name, 95, L"%ls%ls", eventsName, ProbeReleaseSuffix);
-    events.release = CreateEventW(NULL, TRUE, FALSE, name);
-    SetEnvironmentVariableW(ProbeEventsVariable, eventsName);
-    SetEnvironmentVariableW(ProbeReportVariable, reportPath);
-    DeleteFileW(reportPath);
-    return events;
-}
-
 // The value of `name` in the probe's report, or an empty text.
 static void ReportValue(const wchar_t* name, wchar_t* value, size_t size)
 {
@@ -182,30 +114,6 @@ static void ReportValue(const wchar_t* name, wchar_t* value, size_t size)
         }
         line = end + 1;
     }
-}
-
-// Waits until the process the launcher started has reported, or has ended.
-static bool AwaitProbe(const ProbeEvents& events, DWORD processId)
-{
-    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
-    if (probe == NULL)
-        return false;
-    HANDLE readyOrEnded[] = {events.ready, probe};
-    DWORD waited = WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit);
-    CloseHandle(probe);
-    return waited == WAIT_OBJECT_0;
-}
-
-static void ReleaseProbe(const ProbeEvents& events, DWORD processId)
-{
-    SetEvent(events.release);
-    HANDLE probe = processId != 0 ? OpenProcess(SYNCHRONIZE, FALSE, processId) : NULL;
-    if (probe != NULL) {
-        WaitForSingleObject(probe, ProbeTimeLimit);
-        CloseHandle(probe);
-    }
-    CloseHandle(events.ready);
-    CloseHandle(events.release);
 }
 
 // Whether the report's `name` is `expected`; says what it was when not.
@@ -247,7 +155,8 @@ static void HandsOnTheCommandAsTyped(const char* testCase, const wchar_t* option
     wchar_t expected[32];
     _snwprintf(command, 511, L"\"%ls\"  \"a  b\" \\\"c \u0436\u0443\u043a \U0001F600", ownPath);
     _snwprintf(arguments, 599, L"%ls %ls", options, command);
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareProbe(temporaryFolder);
+    wcscpy(reportPath, events.reportPath);
     Run run = {};
     Check(testCase, RunLauncher(arguments, &run), "quenlark could not be started");
     bool reported = AwaitProbe(events, run.exitStatus);
@@ -271,7 +180,8 @@ static void SlashSLeavesTheProcessSuspended()
     Begin(testCase);
     wchar_t arguments[400];
     _snwprintf(arguments, 399, L" /s \"%ls\"", ownPath);
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareProbe(temporaryFolder);
+    wcscpy(reportPath, events.reportPath);
     Run run = {};
     Check(testCase, RunLauncher(arguments, &run) && run.exitStatus != 0, "quenlark started no process");
     Check(testCase, WaitForSingleObject(events.ready, 1000) == WAIT_TIMEOUT, "the probe ran");
@@ -323,7 +233,8 @@ static void NewProcessHasItsOwnConsoleAndNoHandle()
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     wchar_t arguments[400], own[32];
     _snwprintf(arguments, 399, L" \"%ls\"", ownPath);
-    ProbeEvents events = PrepareProbe();
+    ProbeSession events = PrepareProbe(temporaryFolder);
+    wcscpy(reportPath, events.reportPath);
     Run run = {};
     RunLauncher(arguments, &run);
     CloseHandle(writeEnd);
@@ -348,14 +259,14 @@ int wmain(int, wchar_t**, wchar_t**)
 {
     wchar_t variable[8];
     if (GetEnvironmentVariableW(ProbeReportVariable, variable, 8) > 0)
-        return Probe();
+        return RunProbe();
 
     GetModuleFileNameW(NULL, ownPath, MAX_PATH);
     wcscpy(ownFolder, ownPath);
     *wcsrchr(ownFolder, L'\\') = L'\0';
-    wchar_t temporary[MAX_PATH];
-    GetTempPathW(MAX_PATH, temporary);
-    _snwprintf(reportPath, MAX_PATH - 1, L"%lsquenlark-arm64-probe-%lu.txt", temporary, GetCurrentProcessId());
+    DWORD length = GetTempPathW(MAX_PATH, temporaryFolder);
+    if (length > 0 && length < MAX_PATH)
+        temporaryFolder[length - 1] = L'\0'; // its closing backslash
 
     HandsOnTheCommandAsTyped("HandsOnTheCommandAsTypedAndReturnsItsProcessId", L"", false);
     if (RunningUnderWine())
@@ -371,7 +282,6 @@ int wmain(int, wchar_t**, wchar_t**)
     StartsNothing("ReportsAMissingProgram", L" no-such-program.exe", "", "Error creating process: ");
     NewProcessHasItsOwnConsoleAndNoHandle();
 
-    DeleteFileW(reportPath);
     ResultTotals totals = {passed, failed, skipped};
     printf(ResultTotalsLine, passed, failed, skipped);
     WriteResultTotals(totals);
