@@ -3,7 +3,7 @@
 // role, and checks what reached the probe. Prints a line for each case and
 // "N passed, N failed, N skipped", which it also leaves for the test kit's
 // runner (support/result_totals.h); exits 0 only when every case passed.
-// Started as a probe (probe/probe_contract.h), it is the probe of
+// Started as a probe (probe/probe_role.h), it is the probe of
 // probe/probe_role.h, as probe.exe is for the other builds.
 #include <windows.h>
 #include <stdio.h>

@@ -1,16 +1,32 @@
 #ifndef QUENLARK_TESTS_PROBE_ROLE_H
 #define QUENLARK_TESTS_PROBE_ROLE_H
 
-// The probe, as probe_contract.h has it: what a program started through the
-// launcher reports of itself. probe.exe is nothing else; the ARM64 set takes
-// this role when started so. Header alone, on kernel32 and msvcrt, with its
-// buffers static: the ARM64 build has no C++ runtime and no stack probe
-// (__chkstk) for a frame of 4 KB or more.
+// The probe: what a program started through the launcher reports of itself.
+// The test names a report file and a pair of events in the environment, which
+// the probe inherits by way of the launcher; the probe writes its report,
+// signals "<events>-ready" and stays until "<events>-release". probe.exe is
+// nothing else; the ARM64 set takes this role when started so. Header alone,
+// on kernel32 and msvcrt, with its buffers static: the ARM64 build has no C++
+// runtime and no stack probe (__chkstk) for a frame of 4 KB or more.
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
 
-#include "probe_contract.h"
+static const wchar_t ProbeReportVariable[] = L"QUENLARK_PROBE_REPORT";
+static const wchar_t ProbeEventsVariable[] = L"QUENLARK_PROBE_EVENTS";
+static const wchar_t ProbeReadySuffix[] = L"-ready";
+static const wchar_t ProbeReleaseSuffix[] = L"-release";
+// Set by the GoogleTest set alone: a variable the probe reports as it
+// inherited it, and, set to anything, that it first raises Ctrl+C and
+// Ctrl+Break on its console and reports which reached its handler.
+static const wchar_t ProbeVariableVariable[] = L"QUENLARK_PROBE_VARIABLE";
+static const wchar_t ProbeControlEventsVariable[] = L"QUENLARK_PROBE_CONTROL_EVENTS";
+
+// The longest either side waits for the other: the test for the probe's
+// report, the probe for its release, the test for the probe's end. A probe
+// in Debian's arm64 Wine under qemu-aarch64 takes some seconds to start, and
+// seconds more on a loaded machine; a probe that is not there by then hangs.
+static const DWORD ProbeTimeLimit = 20000;
 
 static wchar_t probeReport[8192];
 

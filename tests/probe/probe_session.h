@@ -1,12 +1,12 @@
 #ifndef QUENLARK_TESTS_PROBE_SESSION_H
 #define QUENLARK_TESTS_PROBE_SESSION_H
 
-// The test's side of probe_contract.h, for both test sets: header alone, on
+// The test's side of probe_role.h, for both test sets: header alone, on
 // kernel32 and msvcrt, as the ARM64 set has no C++ runtime.
 #include <windows.h>
 #include <wchar.h>
 
-#include "probe_contract.h"
+#include "probe_role.h"
 
 struct ProbeSession {
     wchar_t name[64];            // "quenlark-probe-<test's process id>-<count>"
