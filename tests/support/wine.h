@@ -5,21 +5,30 @@
 // details that tests allow for, each saying which. Header alone, on kernel32,
 // for every set: the ARM64 one has no C++ runtime.
 #include <windows.h>
+#include <string.h>
 
-// Wine's version ("10.0"), or NULL on Windows.
-static inline const char* WineVersion()
+static inline FARPROC WineGetVersionAddress()
 {
-    typedef const char*(CDECL * WineGetVersionFunction)();
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    FARPROC wineGetVersion = ntdll != NULL ? GetProcAddress(ntdll, "wine_get_version") : NULL;
-    if (wineGetVersion == NULL)
-        return NULL;
-    return reinterpret_cast<WineGetVersionFunction>(reinterpret_cast<void (*)()>(wineGetVersion))();
+    return ntdll != NULL ? GetProcAddress(ntdll, "wine_get_version") : NULL;
 }
 
 static inline bool RunningUnderWine()
 {
-    return WineVersion() != NULL;
+    return WineGetVersionAddress() != NULL;
+}
+
+// Wine's version ("10.0"), or NULL on Windows. Copied, not cast: clang 19
+// refuses a cast between function types (-Wcast-function-type-strict).
+static inline const char* WineVersion()
+{
+    typedef const char*(CDECL * WineGetVersionFunction)();
+    FARPROC address = WineGetVersionAddress();
+    if (address == NULL)
+        return NULL;
+    WineGetVersionFunction wineGetVersion;
+    memcpy(&wineGetVersion, &address, sizeof wineGetVersion);
+    return wineGetVersion();
 }
 
 #endif
