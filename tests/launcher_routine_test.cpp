@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,9 +32,14 @@ struct Scenario {
     DWORD resumeError;
 };
 
+// Whether the routine's copy of the command text cannot be had.
+bool allocationFails = false;
+std::set<HLOCAL> unreleased;
+
 struct CreateProcessCall {
     const wchar_t* applicationName;
-    wchar_t* commandLine;
+    std::wstring commandLine;
+    bool commandLineWritable;
     bool securityGiven;
     BOOL inheritHandles;
     DWORD flags;
@@ -59,11 +65,17 @@ BOOL FailWith(DWORD error)
     return FALSE;
 }
 
+// Windows' own text, which no program may write into: read-only here.
 LPWSTR WINAPI SubstituteGetCommandLineW()
 {
     calls.push_back("GetCommandLineW");
+    static wchar_t* text = static_cast<wchar_t*>(VirtualAlloc(NULL, 4096, MEM_COMMIT, PAGE_READWRITE));
+    DWORD protection = 0;
+    VirtualProtect(text, 4096, PAGE_READWRITE, &protection);
+    wcscpy(text, scenario.commandLine);
+    VirtualProtect(text, 4096, PAGE_READONLY, &protection);
     Succeed();
-    return scenario.commandLine;
+    return text;
 }
 
 DWORD WINAPI SubstituteGetPriorityClass(HANDLE process)
@@ -79,8 +91,13 @@ BOOL WINAPI SubstituteCreateProcessW(LPCWSTR applicationName, LPWSTR commandLine
                                      LPSTARTUPINFOW startupInfo, LPPROCESS_INFORMATION processInfo)
 {
     calls.push_back("CreateProcessW");
-    creations.push_back({applicationName, commandLine, processSecurity != NULL || threadSecurity != NULL,
+    MEMORY_BASIC_INFORMATION memory = {};
+    VirtualQuery(commandLine, &memory, sizeof memory);
+    bool writable = (memory.Protect & (PAGE_READWRITE | PAGE_WRITECOPY)) != 0;
+    creations.push_back({applicationName, commandLine, writable, processSecurity != NULL || threadSecurity != NULL,
                          inheritHandles, flags, environment, currentDirectory, *startupInfo});
+    if (writable)
+        commandLine[0] = L'\0'; // as Windows may, while it looks for the program
     if (scenario.createError != 0)
         return FailWith(scenario.createError);
     *processInfo = {NewProcess, NewThread, NewProcessId, 0x789};
@@ -104,11 +121,30 @@ DWORD WINAPI SubstituteResumeThread(HANDLE thread)
     return 1; // the suspend count before resuming
 }
 
+HLOCAL WINAPI SubstituteLocalAlloc(UINT flags, SIZE_T size)
+{
+    if (allocationFails) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    HLOCAL memory = LocalAlloc(flags, size);
+    unreleased.insert(memory);
+    return memory;
+}
+
+HLOCAL WINAPI SubstituteLocalFree(HLOCAL memory)
+{
+    unreleased.erase(memory);
+    return LocalFree(memory);
+}
+
 SUBSTITUTE_IMPORT(GetCommandLineW, SubstituteGetCommandLineW);
 SUBSTITUTE_IMPORT(GetPriorityClass, SubstituteGetPriorityClass);
 SUBSTITUTE_IMPORT(CreateProcessW, SubstituteCreateProcessW);
 SUBSTITUTE_IMPORT(SetProcessAffinityMask, SubstituteSetProcessAffinityMask);
 SUBSTITUTE_IMPORT(ResumeThread, SubstituteResumeThread);
+SUBSTITUTE_IMPORT(LocalAlloc, SubstituteLocalAlloc);
+SUBSTITUTE_IMPORT(LocalFree, SubstituteLocalFree);
 
 DWORD RunMain(const Scenario& given, std::vector<const wchar_t*> arguments)
 {
@@ -135,7 +171,8 @@ TEST(LauncherRoutine, CreatesTheProcessSuspendedInANewConsoleAndGroupAtItsOwnPri
         ASSERT_EQ(creations.size(), 1u);
         const CreateProcessCall& call = creations[0];
         EXPECT_EQ(call.applicationName, nullptr);
-        EXPECT_EQ(call.commandLine, scenario.commandLine + 9);
+        EXPECT_EQ(call.commandLine, L"app.exe x");
+        EXPECT_TRUE(call.commandLineWritable) << "handed Windows' own command line, which CreateProcessW may write into";
         EXPECT_FALSE(call.securityGiven);
         EXPECT_FALSE(call.inheritHandles);
         EXPECT_EQ(call.flags, priorityClass | 0x214);
@@ -145,6 +182,7 @@ TEST(LauncherRoutine, CreatesTheProcessSuspendedInANewConsoleAndGroupAtItsOwnPri
         STARTUPINFOW expected = {};
         expected.cb = sizeof expected;
         EXPECT_EQ(memcmp(&call.startupInfo, &expected, sizeof expected), 0) << "only the size is set";
+        EXPECT_TRUE(unreleased.empty()) << "the copy of the command text is not released";
     }
     EXPECT_EQ(calls, Calls({"GetPriorityClass(self)", "GetCommandLineW", "CreateProcessW", "ResumeThread(new)"}));
 }
@@ -215,6 +253,18 @@ TEST(LauncherRoutine, NeverCreatesAProcessWithoutACommandText)
     EXPECT_EQ(RunMain({L"q a\"\"pp", 0, 0, 0, 0}, {L"q", L"app"}), 0u);
     EXPECT_TRUE(creations.empty());
     EXPECT_EQ(reports, Reports({{"Error creating process", ERROR_INVALID_PARAMETER}}));
+}
+
+TEST(LauncherRoutine, ReportsAFailedCopyOfTheCommandTextAsAFailedLaunch)
+{
+    allocationFails = true;
+    EXPECT_EQ(RunMain({L"q app", 0, 0, 0, 0}, {L"q", L"app"}), 0u);
+    allocationFails = false;
+    EXPECT_TRUE(creations.empty());
+    EXPECT_EQ(reports, Reports({{"Error creating process", ERROR_NOT_ENOUGH_MEMORY}}));
+    // A failed creation releases the copy too.
+    EXPECT_EQ(RunMain({L"q app", 0, ERROR_FILE_NOT_FOUND, 0, 0}, {L"q", L"app"}), 0u);
+    EXPECT_TRUE(unreleased.empty());
 }
 
 TEST(LauncherRoutine, StartsNothingWithoutACommandWord)

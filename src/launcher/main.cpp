@@ -24,6 +24,21 @@ static const char UsageText[] =
 // process runs any code.
 static const DWORD LaunchFlags = CREATE_SUSPENDED | CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP;
 
+// CreateProcessW may write into the command line it is given, and the text
+// GetCommandLineW returns is Windows' own, which no program may change: the
+// new process gets a copy of ours. On the heap: a command line may hold 32,767
+// characters, and ARM64 has no stack probe for a frame that large. NULL, with
+// the last error set, when there is no room for it.
+static wchar_t* CopyCommandText(const wchar_t* commandText)
+{
+    SIZE_T size = (wcslen(commandText) + 1) * sizeof(wchar_t);
+    wchar_t* copy = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, size));
+    if (copy == NULL)
+        return NULL;
+    memcpy(copy, commandText, size);
+    return copy;
+}
+
 int wmain(int, wchar_t** argv, wchar_t**)
 {
     STARTUPINFOW startupInfo;
@@ -58,12 +73,20 @@ int wmain(int, wchar_t** argv, wchar_t**)
         return 0;
     }
 
-    PROCESS_INFORMATION processInfo;
-    if (!CreateProcessW(NULL, commandText, NULL, NULL, FALSE, priorityClass | LaunchFlags, NULL, NULL,
-                        &startupInfo, &processInfo)) {
+    wchar_t* commandCopy = CopyCommandText(commandText);
+    if (commandCopy == NULL) {
         ReportLastError(L"Error creating process");
         return 0;
     }
+
+    PROCESS_INFORMATION processInfo;
+    if (!CreateProcessW(NULL, commandCopy, NULL, NULL, FALSE, priorityClass | LaunchFlags, NULL, NULL,
+                        &startupInfo, &processInfo)) {
+        ReportLastError(L"Error creating process");
+        LocalFree(commandCopy);
+        return 0;
+    }
+    LocalFree(commandCopy);
 
     if (firstProcessorOnly && !SetProcessAffinityMask(processInfo.hProcess, 1))
         ReportLastError(L"Error setting affinity mask for new process");
