@@ -12,7 +12,11 @@ $command = 'C:\Windows\System32\cmd.exe /c "rem  two  blanks" ""quoted"" tail'
 $start = [Diagnostics.ProcessStartInfo]::new($Launcher, "/s $command")
 $start.UseShellExecute = $false
 $launch = [Diagnostics.Process]::Start($start)
-$launch.WaitForExit()
+# quenlark returns at once; one still running after a minute has hung.
+if (-not $launch.WaitForExit(60000)) {
+    $launch.Kill()
+    throw "${Launcher}: still running after 60 s, ended"
+}
 # An id is a DWORD; the exit code reads it as a signed number.
 $id = [BitConverter]::ToUInt32([BitConverter]::GetBytes($launch.ExitCode), 0)
 if ($id -eq 0) { throw "${Launcher}: exit status 0, so it started nothing" }
