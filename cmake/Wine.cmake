@@ -1,14 +1,17 @@
-# Windows programs built here run under Wine, in a prefix of the build's own.
-# A prefix must be set up once before parallel tests use it, and its Wine
-# server must not outlive the test run.
+# Windows programs built here run under Wine. x86 and x64 share one prefix,
+# build/wineprefix (a 64-bit one with its 32-bit half), as their tests run one
+# target after the other; ARM64 programs run in Debian's arm64 Wine, in a
+# prefix of that build's own. A prefix must be set up once before parallel
+# tests use it, and its Wine server must not outlive the test run.
 
 if(NOT CMAKE_CROSSCOMPILING OR CMAKE_HOST_WIN32)
     return()
 endif()
 
-set(QUENLARK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(QUENLARK_WINEPREFIX ${PROJECT_SOURCE_DIR}/build/wineprefix)
 set(prefixOptions "")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "ARM64")
+    set(QUENLARK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
     set(QUENLARK_WINE_ARCH arm64)
     set(prefixOptions --arm64)
 elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)

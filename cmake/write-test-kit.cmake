@@ -1,10 +1,10 @@
 # Writes the test kit: a zip archive that runs every test program on a Windows
 # machine with nothing installed. At its root run-tests.cmd and its runner; in
 # x86/, x64/ and arm64/ the test programs each target's test-programs.txt
-# lists, with the programs they start (quenlark.exe, and probe.exe where
-# there is one), and the launch benchmark where the target has it (x86 and
-# x64: launch_benchmark.exe with the programs it times). Reproducible like the release: fixed order, permissions and
-# one time stamp.
+# lists, with the programs they start (quenlark.exe and probe.exe), and the
+# launch benchmark where the target has it (x86 and x64: launch_benchmark.exe
+# with the programs it times). Reproducible like the release: fixed order,
+# permissions and one time stamp.
 # Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARM64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -31,10 +31,7 @@ foreach(target x86 x64 arm64)
     set(bin ${${TARGET}_BIN})
     file(STRINGS ${bin}/test-programs.txt programs)
     stage_file(${bin}/test-programs.txt ${target}/)
-    # The ARM64 set is its own probe.
-    if(EXISTS ${bin}/probe.exe OR NOT target STREQUAL arm64)
-        list(APPEND programs probe.exe)
-    endif()
+    list(APPEND programs probe.exe)
     if(EXISTS ${bin}/launch_benchmark.exe)
         list(APPEND programs launch_benchmark.exe floor_launcher.exe tiny_program.exe)
     endif()

@@ -164,59 +164,29 @@ static void RunTargetTests(const std::wstring& target, const std::wstring& repor
     fclose(list);
 }
 
-// A 32-bit program on 64-bit Windows (x64 or ARM64) runs under WOW64; the
-// x64 build of this runner (which stands in where no x86 program can run)
-// runs on 64-bit Windows only.
-static bool RunsOn64BitWindows()
-{
-    if (sizeof(void*) == 8)
-        return true;
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
-template <typename Function> static Function Kernel32Function(const char* name)
-{
-    FARPROC address = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-}
-
-// The processor this Windows is for. Windows before 10 (1709) cannot say, and
-// runs on x86 or x64 only.
-static USHORT NativeMachine()
-{
-    typedef BOOL(WINAPI * IsWow64Process2Function)(HANDLE, USHORT*, USHORT*);
-    IsWow64Process2Function isWow64Process2 = Kernel32Function<IsWow64Process2Function>("IsWow64Process2");
-    USHORT processMachine = 0, nativeMachine = 0;
-    if (isWow64Process2 != NULL && isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine))
-        return nativeMachine;
-    return RunsOn64BitWindows() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
-}
-
-// Whether Windows on ARM64 runs x64 programs: Windows 11 does, Windows 10 not.
-static bool EmulatesX64()
-{
-    typedef HRESULT(WINAPI * IsWow64GuestMachineSupportedFunction)(USHORT, BOOL*);
-    IsWow64GuestMachineSupportedFunction isSupported =
-        Kernel32Function<IsWow64GuestMachineSupportedFunction>("IsWow64GuestMachineSupported");
-    BOOL supported = FALSE;
-    return isSupported != NULL && SUCCEEDED(isSupported(IMAGE_FILE_MACHINE_AMD64, &supported)) && supported;
-}
-
-// Why this Windows cannot run a target's programs, or NULL where it can: such
-// programs are not run, and count neither as passed nor as failed.
+// Why this Windows cannot run a target's programs, or NULL where it can: the
+// answer is Windows' own, which refuses to start the target's probe for its
+// machine type (64-bit programs on 32-bit Windows, ARM64 ones on x86 and x64
+// Windows, x64 ones on Windows 10 on ARM64). Such programs are not run, and
+// count neither as passed nor as failed.
 static const wchar_t* CannotRun(const std::wstring& target)
 {
-    USHORT native = NativeMachine();
-    if (target == L"x86")
+    static std::wstring reason;
+    std::wstring probe = L"\"" + OwnFolder() + L"\\" + target + L"\\probe.exe\"";
+    STARTUPINFOW startupInfo = {};
+    startupInfo.cb = sizeof startupInfo;
+    PROCESS_INFORMATION process;
+    if (CreateProcessW(NULL, &probe[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startupInfo, &process)) {
+        TerminateProcess(process.hProcess, 0);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
         return NULL;
-    if (native == IMAGE_FILE_MACHINE_I386)
-        return L"this Windows is 32-bit";
-    if (target == L"arm64")
-        return native == IMAGE_FILE_MACHINE_ARM64 ? NULL : L"this Windows is not for ARM64";
-    if (native == IMAGE_FILE_MACHINE_ARM64 && !EmulatesX64())
-        return L"this Windows on ARM64 runs no x64 programs";
-    return NULL;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_BAD_EXE_FORMAT && error != ERROR_EXE_MACHINE_TYPE_MISMATCH)
+        return NULL;
+    reason = L"this Windows runs no programs for its machine (error " + std::to_wstring(error) + L")";
+    return reason.c_str();
 }
 
 static std::wstring FullPath(const wchar_t* path)
@@ -256,7 +226,7 @@ int wmain(int argumentCount, wchar_t** arguments)
             wprintf(L"%ls: not run, %ls\n", target, reason);
     }
 
-    RemoveFolderTree(work);
+    RemoveFolderTree(work.c_str());
     if (argumentCount > 1)
         RemoveDirectoryW(own.c_str());
     wprintf(L"XML reports and output: %ls\n", reports.c_str());

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "support/run_program.h"
-
 namespace {
 
 const wchar_t ExpectedVersion[] = L"" QUENLARK_EXPECTED_VERSION;
 
+// quenlark.exe, which stands beside this program.
 std::wstring Launcher()
 {
-    return ProgramFolder() + L"\\quenlark.exe";
+    wchar_t path[MAX_PATH];
+    std::wstring own(path, GetModuleFileNameW(NULL, path, MAX_PATH));
+    return own.substr(0, own.find_last_of(L'\\')) + L"\\quenlark.exe";
 }
 
 std::wstring VersionValue(const std::vector<char>& versionInfo, const wchar_t* name)

@@ -4,10 +4,10 @@
 // The probe: what a program started through the launcher reports of itself.
 // The test names a report file and a pair of events in the environment, which
 // the probe inherits by way of the launcher; the probe writes its report,
-// signals "<events>-ready" and stays until "<events>-release". probe.exe is
-// nothing else; the ARM64 set takes this role when started so. Header alone,
-// on kernel32 and msvcrt, with its buffers static: the ARM64 build has no C++
-// runtime and no stack probe (__chkstk) for a frame of 4 KB or more.
+// signals "<events>-ready" and stays until "<events>-release"; probe.exe is
+// nothing else. On kernel32 and msvcrt, with its buffers static: the ARM64
+// build has no C++ runtime and no stack probe (__chkstk) for a frame of 4 KB
+// or more.
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
@@ -16,7 +16,7 @@ static const wchar_t ProbeReportVariable[] = L"QUENLARK_PROBE_REPORT";
 static const wchar_t ProbeEventsVariable[] = L"QUENLARK_PROBE_EVENTS";
 static const wchar_t ProbeReadySuffix[] = L"-ready";
 static const wchar_t ProbeReleaseSuffix[] = L"-release";
-// Set by the GoogleTest set alone: a variable the probe reports as it
+// Set by the cases: a variable the probe reports as it
 // inherited it, and, set to anything, that it first raises Ctrl+C and
 // Ctrl+Break on its console and reports which reached its handler.
 static const wchar_t ProbeVariableVariable[] = L"QUENLARK_PROBE_VARIABLE";

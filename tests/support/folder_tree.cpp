@@ -1,20 +1,24 @@
 #include "folder_tree.h"
 
 #include <windows.h>
+#include <stdio.h>
 
-void RemoveFolderTree(const std::wstring& folder)
+void RemoveFolderTree(const wchar_t* folder)
 {
+    wchar_t path[MAX_PATH];
+    _snwprintf(path, MAX_PATH - 1, L"%ls\\*", folder);
+    path[MAX_PATH - 1] = L'\0';
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    HANDLE search = FindFirstFileW(path, &entry);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::wstring name = entry.cFileName, path = folder + L"\\" + name;
+            _snwprintf(path, MAX_PATH - 1, L"%ls\\%ls", folder, entry.cFileName);
             if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-                DeleteFileW(path.c_str());
-            else if (name != L"." && name != L"..")
+                DeleteFileW(path);
+            else if (wcscmp(entry.cFileName, L".") != 0 && wcscmp(entry.cFileName, L"..") != 0)
                 RemoveFolderTree(path);
         } while (FindNextFileW(search, &entry));
         FindClose(search);
     }
-    RemoveDirectoryW(folder.c_str());
+    RemoveDirectoryW(folder);
 }
