@@ -5,7 +5,6 @@
 //
 // Usage: launch_benchmark [ROUNDS]
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <stdio.h>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/first_thread.h"
 #include "support/wine_retries.h"
 
 namespace {
@@ -47,23 +47,14 @@ double Now()
     return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// A process left suspended at creation has one thread.
 void ResumeProcess(DWORD processId)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != processId)
-            continue;
-        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
-        if (thread != NULL) {
-            ResumeThread(thread);
-            CloseHandle(thread);
-        }
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, FirstThreadOf(processId));
+    if (thread != NULL) {
+        ResumeThread(thread);
+        CloseHandle(thread);
     }
-    CloseHandle(snapshot);
 }
 
 // The benchmark runs in a job that every process it starts inherits; a round is

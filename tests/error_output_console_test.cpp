@@ -12,7 +12,6 @@
 #include "error_output.h"
 #include "support/capture_stream.h"
 #include "support/substitute_import.h"
-#include "support/system_text.h"
 #include "support/wine_retries.h"
 
 namespace {

@@ -5,20 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "error_output.h"
 #include "support/capture_stream.h"
-#include "support/substitute_import.h"
+#include "support/substitute_local_memory.h"
 
 namespace {
 
 int formatCalls = 0;
 int failingFormatCall = 0; // 0: none fails
-bool allocationFails = false;
-std::set<void*> unreleased;
-int strayReleases = 0;
 
 DWORD WINAPI SubstituteFormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                                       DWORD size, va_list* arguments)
@@ -34,27 +30,7 @@ DWORD WINAPI SubstituteFormatMessageW(DWORD flags, LPCVOID source, DWORD message
     return length;
 }
 
-HLOCAL WINAPI SubstituteLocalAlloc(UINT flags, SIZE_T size)
-{
-    if (allocationFails) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return NULL;
-    }
-    HLOCAL memory = LocalAlloc(flags, size);
-    unreleased.insert(memory);
-    return memory;
-}
-
-HLOCAL WINAPI SubstituteLocalFree(HLOCAL memory)
-{
-    if (unreleased.erase(memory) == 0)
-        ++strayReleases;
-    return LocalFree(memory);
-}
-
 SUBSTITUTE_IMPORT(FormatMessageW, SubstituteFormatMessageW);
-SUBSTITUTE_IMPORT(LocalAlloc, SubstituteLocalAlloc);
-SUBSTITUTE_IMPORT(LocalFree, SubstituteLocalFree);
 
 void FailFormatCall(int call)
 {

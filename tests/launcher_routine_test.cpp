@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "error_output.h"
-#include "support/substitute_import.h"
+#include "support/substitute_local_memory.h"
 
 extern "C" int QuenlarkMain(int argumentCount, wchar_t** arguments, wchar_t** environment);
 
@@ -32,9 +31,6 @@ struct Scenario {
     DWORD resumeError;
 };
 
-// Whether the routine's copy of the command text cannot be had.
-bool allocationFails = false;
-std::set<HLOCAL> unreleased;
 
 struct CreateProcessCall {
     const wchar_t* applicationName;
@@ -121,30 +117,11 @@ DWORD WINAPI SubstituteResumeThread(HANDLE thread)
     return 1; // the suspend count before resuming
 }
 
-HLOCAL WINAPI SubstituteLocalAlloc(UINT flags, SIZE_T size)
-{
-    if (allocationFails) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return NULL;
-    }
-    HLOCAL memory = LocalAlloc(flags, size);
-    unreleased.insert(memory);
-    return memory;
-}
-
-HLOCAL WINAPI SubstituteLocalFree(HLOCAL memory)
-{
-    unreleased.erase(memory);
-    return LocalFree(memory);
-}
-
 SUBSTITUTE_IMPORT(GetCommandLineW, SubstituteGetCommandLineW);
 SUBSTITUTE_IMPORT(GetPriorityClass, SubstituteGetPriorityClass);
 SUBSTITUTE_IMPORT(CreateProcessW, SubstituteCreateProcessW);
 SUBSTITUTE_IMPORT(SetProcessAffinityMask, SubstituteSetProcessAffinityMask);
 SUBSTITUTE_IMPORT(ResumeThread, SubstituteResumeThread);
-SUBSTITUTE_IMPORT(LocalAlloc, SubstituteLocalAlloc);
-SUBSTITUTE_IMPORT(LocalFree, SubstituteLocalFree);
 
 DWORD RunMain(const Scenario& given, std::vector<const wchar_t*> arguments)
 {
@@ -247,14 +224,6 @@ TEST(LauncherRoutine, ReportsEachFailureWithTheErrorOfTheCallThatFailed)
     }
 }
 
-TEST(LauncherRoutine, NeverCreatesAProcessWithoutACommandText)
-{
-    // "app" was typed as "a""pp": it does not stand in the raw command line.
-    EXPECT_EQ(RunMain({L"q a\"\"pp", 0, 0, 0, 0}, {L"q", L"app"}), 0u);
-    EXPECT_TRUE(creations.empty());
-    EXPECT_EQ(reports, Reports({{"Error creating process", ERROR_INVALID_PARAMETER}}));
-}
-
 TEST(LauncherRoutine, ReportsAFailedCopyOfTheCommandTextAsAFailedLaunch)
 {
     allocationFails = true;
@@ -265,18 +234,6 @@ TEST(LauncherRoutine, ReportsAFailedCopyOfTheCommandTextAsAFailedLaunch)
     // A failed creation releases the copy too.
     EXPECT_EQ(RunMain({L"q app", 0, ERROR_FILE_NOT_FOUND, 0, 0}, {L"q", L"app"}), 0u);
     EXPECT_TRUE(unreleased.empty());
-}
-
-TEST(LauncherRoutine, StartsNothingWithoutACommandWord)
-{
-    const std::vector<const wchar_t*> argumentLists[] = {
-        {L"q"}, {L"q", L"/u"}, {L"q", L"/s", L"/U"}, {L"q", L""}, {L"q", L"/u", L""}};
-    for (const std::vector<const wchar_t*>& arguments : argumentLists) {
-        SCOPED_TRACE(arguments.size());
-        EXPECT_EQ(RunMain({L"q", 0, 0, 0, 0}, arguments), 0u);
-        EXPECT_TRUE(creations.empty());
-        EXPECT_TRUE(reports.empty());
-    }
 }
 
 } // namespace

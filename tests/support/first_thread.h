@@ -1,8 +1,8 @@
 #ifndef QUENLARK_TESTS_FIRST_THREAD_H
 #define QUENLARK_TESTS_FIRST_THREAD_H
 
-// Header only, with no C++ runtime in it: the ARM64 set, which has none,
-// uses it too.
+// Header only, with no C++ runtime in it: the end-to-end cases, which run on
+// every build, ARM64 too, use it with the benchmark.
 #include <windows.h>
 #include <tlhelp32.h>
 

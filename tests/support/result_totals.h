@@ -5,7 +5,7 @@
 // variable QUENLARK_RESULTS names a file, the program writes its totals there
 // as it ends, one line "N passed, N failed, N skipped". A program that ends
 // without writing it did not run to its end. Header alone, on kernel32 and
-// msvcrt, for the GoogleTest programs, the ARM64 set and the runner alike.
+// msvcrt, for the GoogleTest programs, the end-to-end cases and the runner.
 #include <windows.h>
 #include <stdio.h>
 

@@ -19,8 +19,9 @@
 // 4. WineFailedToStart, here: CreateProcess's ERROR_INTERNAL_ERROR, given when
 //    the new process ended before it told the Wine server it had started:
 //    before any of its code ran, so never through the program's fault. Any
-//    other error is the program's. RunProgram makes the start once more; the
-//    benchmark, which starts thousands, at most 20 times in a run.
+//    other error is the program's. The end-to-end cases make the start of
+//    quenlark once more; the benchmark, which starts thousands, at most 20
+//    times in a run.
 // 5. WineFailedToStartConsole, here: AllocConsole failing, as Wine fails now
 //    and then to start the console's host process before any of its code
 //    runs (its address space taken where Wine needs it). On Windows a failed
