@@ -19,7 +19,7 @@ enum OutcomeKind {
     ResumedByTheReadme,      // ... once the README's PowerShell has resumed it
     StartedAboveNormal,      // ... at the priority class quenlark was started with, above normal
     StartedWithCtrlCIgnored, // ... with Ctrl+C ignored on its console and Ctrl+Break not
-    StartedAs32Bit,          // the program of `command`, left suspended, is a 32-bit process
+    StartedAs32Bit,          // the process quenlark started is a 32-bit one
     ShowsUsage,              // the usage text on standard output, exit status 0
     Reports,                 // "Error creating process: " and the system's text for `error` (0: any)
     ReportsOtherThan,        // ... for an error other than `error`
