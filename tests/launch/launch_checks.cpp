@@ -312,14 +312,14 @@ static bool RunLine(DWORD creationFlags)
     // In the job before it can start anything; where jobs cannot nest
     // (before Windows 8, inside another job), it runs outside.
     AssignProcessToJobObject(startedPrograms, process.hProcess);
-    ResumeThread(process.hThread);
-    bool ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
+    bool resumed = ResumeThread(process.hThread) != static_cast<DWORD>(-1);
+    bool ended = resumed && WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
     GetExitCodeProcess(process.hProcess, &exitStatus);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     ReadWhatIsThere(outputRead, output, sizeof output);
     ReadWhatIsThere(errorsRead, errors, sizeof errors);
-    return Check(ended, "quenlark still runs after a minute");
+    return Check(resumed, "quenlark cannot be resumed") && Check(ended, "quenlark still runs after a minute");
 }
 
 // The probe runs as the process whose id quenlark returned, as quenlark's
