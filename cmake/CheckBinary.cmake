@@ -7,6 +7,8 @@
 # Usage: cmake -DOBJDUMP=... -DBINARY=... -DEXPECTED_FORMAT=pei-i386|pei-x86-64|coff-arm64
 #              -DOLDEST_WINDOWS=6.0|10.0 -DIMPORT_LISTS=a.def;b.def -P CheckBinary.cmake
 cmake_minimum_required(VERSION 3.25)
+# objdump's words, which this reads, are the user's language's otherwise.
+set(ENV{LC_ALL} C)
 
 execute_process(COMMAND ${OBJDUMP} -p ${BINARY} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)

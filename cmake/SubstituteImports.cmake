@@ -6,6 +6,8 @@
 # they use them (GoogleTest 1.16 resumes a thread it starts with ResumeThread).
 # Run as: cmake -DOBJCOPY=... -DNM=... -DINPUT=... -DOUTPUT=...
 #   "-DFUNCTIONS=A;B" ["-DRENAME=OLD=NEW;..."] -P SubstituteImports.cmake
+# nm's words, which this reads, are the user's language's otherwise.
+set(ENV{LC_ALL} C)
 execute_process(COMMAND ${NM} --undefined-only ${INPUT}
     OUTPUT_VARIABLE undefined RESULT_VARIABLE status)
 if(NOT status EQUAL 0)

@@ -5,13 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "error_output.h"
 #include "support/capture_stream.h"
-#include "support/console_lines.h"
+#include "support/expected_report.h"
 #include "support/wine.h"
 
 namespace {
@@ -19,20 +17,6 @@ namespace {
 // A code for which the system has no text; its top bit shows the code is
 // printed unsigned.
 const DWORD CodeWithoutText = 0xE0001234;
-
-// The system's own text for an error code, on one line, without trailing
-// blanks; empty when the system has none.
-std::string SystemText(DWORD errorCode)
-{
-    char* text = NULL;
-    DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS |
-                  FORMAT_MESSAGE_MAX_WIDTH_MASK;
-    if (FormatMessageA(flags, NULL, errorCode, LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&text), 0, NULL) == 0)
-        return std::string();
-    std::string result(text);
-    LocalFree(text);
-    return result.erase(result.find_last_not_of(" \r\n") + 1);
-}
 
 std::string Report(const wchar_t* message, DWORD errorCode)
 {
@@ -42,9 +26,9 @@ std::string Report(const wchar_t* message, DWORD errorCode)
     });
 }
 
-std::string WithoutTrailingBlanks(std::string line)
+std::wstring Wide(const std::string& text)
 {
-    return line.erase(line.find_last_not_of(' ') + 1);
+    return std::wstring(text.begin(), text.end());
 }
 
 // What PrintFormattedMessage writes to a binary stream, byte for byte: its
@@ -54,100 +38,95 @@ std::string Formatted(const wchar_t* format, const wchar_t* insert)
     return CaptureStream([&](FILE* file) { EXPECT_EQ(PrintFormattedMessage(file, format, insert), 1); });
 }
 
+// The lines PrintFormattedMessage makes of `text`, each ending in CR LF as a
+// text-mode stream writes it, without the blanks before the line ends.
+std::string Shown(const std::wstring& text)
+{
+    std::string bytes;
+    for (char c : Formatted(L"%1%%n", text.c_str()))
+        bytes += c == '\n' ? "\r\n" : std::string(1, c);
+    RemoveBlanksBeforeLineEnds(&bytes[0]);
+    return bytes.c_str();
+}
+
+// The report with the system's text, as quenlark writes it in this setting.
+std::string ExpectedReportText(const wchar_t* message, DWORD errorCode)
+{
+    static char bytes[8192];
+    return ExpectedReport(message, errorCode, ReportCodePage(), bytes, sizeof bytes) ? bytes : "";
+}
+
 TEST(ErrorOutput, ReportFormsByMessageAndSystemText)
 {
-    const std::string fileNotFound = SystemText(ERROR_FILE_NOT_FOUND);
-    ASSERT_FALSE(fileNotFound.empty());
-    ASSERT_TRUE(SystemText(CodeWithoutText).empty());
+    const std::string withMessage = ExpectedReportText(L"Error creating process", ERROR_FILE_NOT_FOUND),
+                      alone = ExpectedReportText(NULL, ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(withMessage.empty() || alone.empty()) << "no system text for ERROR_FILE_NOT_FOUND";
+    ASSERT_TRUE(ExpectedReportText(NULL, CodeWithoutText).empty());
+    // Long enough for three lines, each of which must end in CR LF once.
+    std::wstring longMessage = L"Error creating process";
+    while (longMessage.size() < 160)
+        longMessage += L" again";
     struct Case {
         const wchar_t* message;
         DWORD errorCode;
         std::string shown;
     };
     const Case cases[] = {
-        {L"Error creating process", ERROR_FILE_NOT_FOUND, "Error creating process: " + fileNotFound},
-        {L"", ERROR_FILE_NOT_FOUND, fileNotFound},
-        {NULL, ERROR_FILE_NOT_FOUND, fileNotFound},
-        {L"Error creating process", CodeWithoutText, "Error creating process: Win32 error 3758101044"},
-        {L"", CodeWithoutText, "Win32 error 3758101044"},
-        {NULL, CodeWithoutText, "Win32 error 3758101044"},
+        {L"Error creating process", ERROR_FILE_NOT_FOUND, withMessage},
+        {L"", ERROR_FILE_NOT_FOUND, alone},
+        {NULL, ERROR_FILE_NOT_FOUND, alone},
+        {longMessage.c_str(), ERROR_FILE_NOT_FOUND, ExpectedReportText(longMessage.c_str(), ERROR_FILE_NOT_FOUND)},
+        {L"Error creating process", CodeWithoutText, "Error creating process: Win32 error 3758101044\r\n"},
+        {L"", CodeWithoutText, "Win32 error 3758101044\r\n"},
+        {NULL, CodeWithoutText, "Win32 error 3758101044\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.message ? c.message : L"(absent)") << " " << c.errorCode);
         std::string bytes = Report(c.message, c.errorCode);
-        std::vector<std::string> lines = ConsoleLines(bytes);
-        ASSERT_EQ(lines.size(), 1u) << bytes;
-        EXPECT_EQ(WithoutTrailingBlanks(lines[0]), c.shown);
-        EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << "ends in a line break";
-        EXPECT_TRUE(EndsEachLineWithOneCrLf(bytes)) << bytes;
+        RemoveBlanksBeforeLineEnds(&bytes[0]);
+        EXPECT_EQ(bytes.c_str(), c.shown) << "in code page " << ReportCodePage();
     }
 }
 
 TEST(ErrorOutput, WithoutAConsoleReportsAreInTheOemCodePage)
 {
-    // Code page 437 holds e acute as 0x82.
-    if (GetOEMCP() != 437)
-        GTEST_SKIP() << "needs OEM code page 437";
+    // The first letter that the OEM code page holds, at another byte than the
+    // ANSI one: the report shows which of the two it was converted to.
+    const wchar_t letters[] = L"\u00e9\u0424\u03a9\u011f\u05d0\u0e01\u0107\u00fc";
+    char oem[8] = "", ansi[8] = "";
+    const wchar_t* letter = letters;
+    for (; *letter != L'\0'; ++letter) {
+        BOOL lost = FALSE;
+        int oemLength = WideCharToMultiByte(GetOEMCP(), 0, letter, 1, oem, 7, NULL, &lost);
+        oem[oemLength] = '\0';
+        ansi[WideCharToMultiByte(GetACP(), 0, letter, 1, ansi, 7, NULL, NULL)] = '\0';
+        if (oemLength > 0 && !lost && strcmp(oem, ansi) != 0)
+            break;
+    }
+    if (*letter == L'\0')
+        GTEST_SKIP() << "no letter tried stands at another byte in OEM code page " << GetOEMCP() << " than in ANSI code page "
+                     << GetACP() << ", so a report converted to either looks the same";
     FreeConsole();
-    EXPECT_EQ(Report(L"Caf\u00e9", ERROR_FILE_NOT_FOUND).substr(0, 6), "Caf\x82: ");
-    EXPECT_EQ(Report(L"Caf\u00e9", CodeWithoutText), "Caf\x82: Win32 error 3758101044\r\n");
+    const std::wstring message = std::wstring(L"Caf") + *letter;
+    EXPECT_EQ(Report(message.c_str(), ERROR_FILE_NOT_FOUND).substr(0, 5 + strlen(oem)), "Caf" + std::string(oem) + ": ");
+    EXPECT_EQ(Report(message.c_str(), CodeWithoutText), "Caf" + std::string(oem) + ": Win32 error 3758101044\r\n");
 }
 
 TEST(ErrorOutput, WrapsAtMessageLineWidthBetweenWords)
 {
-    std::string text;
+    // The widest line stays whole; one column more moves its last word to a
+    // line of its own. Windows keeps a line of the full width; Wine breaks one
+    // that would fill it.
+    const std::string first(WrapWidth() - 9, 'x');
+    EXPECT_EQ(Shown(Wide(first + " yyyyyyyy")), first + " yyyyyyyy\r\n");
+    EXPECT_EQ(Shown(Wide("x" + first + " yyyyyyyy")), "x" + first + "\r\nyyyyyyyy\r\n");
+    // The text's own line breaks go, and every line is as full as it can be.
+    std::string words;
     for (int word = 0; word < 60; ++word)
-        text += "word" + std::to_string(word) + (word % 7 == 6 ? "\r\n" : " ");
-    std::string bytes = Formatted(L"%1%%n", std::wstring(text.begin(), text.end()).c_str());
-
-    ASSERT_EQ(bytes.back(), '\n');
-    std::istringstream expectedWords(text);
-    std::string expectedWord;
-    std::string rejoined;
-    std::vector<std::string> lines = ConsoleLines(bytes);
-    EXPECT_GT(lines.size(), 4u);
-    for (const std::string& line : lines) {
-        EXPECT_LE(WithoutTrailingBlanks(line).size(), MessageLineWidth) << line;
-        rejoined += line + " ";
-    }
-    // The text's own line breaks are gone: the words come back in order, whole.
-    std::istringstream shownWords(rejoined);
-    std::string shownWord;
-    while (expectedWords >> expectedWord) {
-        ASSERT_TRUE(shownWords >> shownWord);
-        EXPECT_EQ(shownWord, expectedWord);
-    }
-}
-
-TEST(ErrorOutput, LinesHoldAtMost78Columns)
-{
-    // The widest line that stays whole, and one column more, which moves its
-    // last word to a line of its own. Windows keeps a line of the full width;
-    // Wine breaks one that would fill it.
-    const size_t widest = RunningUnderWine() ? 77 : 78;
-    for (size_t width : {widest, widest + 1}) {
-        const std::string first(width - 9, 'x'), last(8, 'y');
-        const std::string line = first + " " + last;
-        std::vector<std::string> lines = ConsoleLines(Formatted(L"%1%%n", std::wstring(line.begin(), line.end()).c_str()));
-        if (width == widest) {
-            ASSERT_EQ(lines.size(), 1u) << width;
-            EXPECT_EQ(WithoutTrailingBlanks(lines[0]), first + " " + last);
-        } else {
-            ASSERT_EQ(lines.size(), 2u) << width;
-            EXPECT_EQ(WithoutTrailingBlanks(lines[0]), first);
-            EXPECT_EQ(WithoutTrailingBlanks(lines[1]), last);
-        }
-    }
-}
-
-TEST(ErrorOutput, AWrappedReportReachesAFileWithEachLineEndOnce)
-{
-    std::wstring message = L"Error creating process";
-    while (message.size() < 160)
-        message += L" again";
-    std::string bytes = Report(message.c_str(), ERROR_FILE_NOT_FOUND);
-    EXPECT_GE(ConsoleLines(bytes).size(), 3u) << bytes;
-    EXPECT_TRUE(EndsEachLineWithOneCrLf(bytes)) << bytes;
+        words += "word" + std::to_string(word) + (word % 7 == 6 ? "\r\n" : " ");
+    static char wrapped[8192];
+    ASSERT_TRUE(WrappedText(Wide(words).c_str(), ReportCodePage(), wrapped, sizeof wrapped));
+    EXPECT_EQ(Shown(Wide(words)), wrapped);
 }
 
 TEST(ErrorOutput, PercentSignsInInsertsAreReadOnceMore)
@@ -164,12 +143,8 @@ TEST(ErrorOutput, LongWordsAreNotSplit)
 {
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine splits words longer than the line width";
-    // Where a line breaks, Windows' documentation leaves open whether the blank stays before it.
-    std::wstring longWord(100, L'x');
-    std::vector<std::string> lines = ConsoleLines(Formatted(L"%1%%n", (L"a " + longWord + L" b").c_str()));
-    for (std::string& line : lines)
-        line = WithoutTrailingBlanks(line);
-    EXPECT_EQ(lines, std::vector<std::string>({"a", std::string(longWord.begin(), longWord.end()), "b"}));
+    const std::string longWord(100, 'x');
+    EXPECT_EQ(Shown(Wide("a " + longWord + " b")), "a\r\n" + longWord + "\r\nb\r\n");
 }
 
 TEST(ErrorOutput, FlushesTheStream)

@@ -4,9 +4,9 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "error_output.h"
 #include "probe/probe_role.h"
 #include "readme_snippets.h"
+#include "support/expected_report.h"
 #include "support/first_thread.h"
 #include "support/folder_tree.h"
 #include "support/kill_on_close_job.h"
@@ -25,10 +25,21 @@ static wchar_t line[4096], program[MAX_PATH], command[4096];
 static wchar_t probeName[64], reportPath[MAX_PATH];
 static HANDLE probeReady, probeRelease;
 static DWORD exitStatus;
+static HANDLE startedProcess; // the one whose id quenlark returned, once known to be this case's
 static char output[8192], errors[8192];
 static HANDLE outputRead, errorsRead;
 static wchar_t report[8192];
 static bool caseFailed;
+
+// _snwprintf, but always terminated: a text cut short names no file or event
+// that the case then finds. The values are passed on as they are: ARM64
+// Wine's msvcrt misreads a va_list handed to it.
+template <typename... Values>
+static void FormatText(wchar_t* text, size_t size, const wchar_t* format, Values... values)
+{
+    _snwprintf(text, size - 1, format, values...);
+    text[size - 1] = L'\0';
+}
 
 static bool Check(bool condition, const char* what)
 {
@@ -119,12 +130,12 @@ static bool CopyPrograms()
         {L"probe.exe", L"<run>\\lark\\lark.exe"},        {L"probe.exe", L"<run>\\locked\\probe.exe"}};
     wchar_t from[MAX_PATH], to[MAX_PATH];
     for (const wchar_t* folder : folders) {
-        _snwprintf(to, MAX_PATH - 1, L"%ls%ls", runFolder, folder);
+        FormatText(to, MAX_PATH, L"%ls%ls", runFolder, folder);
         if (!CreateDirectoryW(to, NULL))
             return false;
     }
     for (const wchar_t* const* copy : copies) {
-        _snwprintf(from, MAX_PATH - 1, L"%ls\\%ls", binFolder, copy[0]);
+        FormatText(from, MAX_PATH, L"%ls\\%ls", binFolder, copy[0]);
         Expand(copy[1], to, MAX_PATH);
         if (!CopyFileW(from, to, FALSE))
             return false;
@@ -145,7 +156,7 @@ bool SetUpLaunchFolders()
     if (!Check(length > 0 && length < MAX_PATH, "this program's folder cannot be told"))
         return false;
     *wcsrchr(binFolder, L'\\') = L'\0';
-    _snwprintf(quotedLauncher, MAX_PATH + 15, L"\"%ls\\quenlark.exe\"", binFolder);
+    FormatText(quotedLauncher, MAX_PATH + 16, L"\"%ls\\quenlark.exe\"", binFolder);
     GetWindowsDirectoryW(windowsFolder, MAX_PATH);
     // Wine hands out the same process ids again once its server has
     // restarted: the tick count tells runs apart.
@@ -153,9 +164,10 @@ bool SetUpLaunchFolders()
     length = GetTempPathW(MAX_PATH, temporary);
     if (!Check(length > 0 && length < MAX_PATH, "no temporary folder"))
         return false;
-    _snwprintf(runFolder, MAX_PATH - 1, L"%lsquenlark-launch-%lu-%lu", temporary, GetCurrentProcessId(), GetTickCount());
+    FormatText(runFolder, MAX_PATH, L"%lsquenlark-launch-%lu-%lu", temporary, GetCurrentProcessId(), GetTickCount());
     startedPrograms = CreateKillOnCloseJob();
-    return Check(CopyPrograms(), "the run's folders and programs cannot be made") &&
+    return Check(startedPrograms != NULL, "no job can hold what the cases start") &&
+           Check(CopyPrograms(), "the run's folders and programs cannot be made") &&
            Check(SetCurrentDirectoryW(binFolder) != 0, "quenlark's folder cannot be the current directory") &&
            Check(UseAConsole(), "this program has no console and cannot make one");
 }
@@ -187,13 +199,13 @@ static void PrepareProbe(OutcomeKind kind)
 {
     static unsigned probeCount = 0;
     wchar_t text[MAX_PATH];
-    _snwprintf(probeName, 63, L"quenlark-probe-%lu-%u", GetCurrentProcessId(), ++probeCount);
-    _snwprintf(reportPath, MAX_PATH - 1, L"%ls\\reports\\%ls.txt", runFolder, probeName);
-    _snwprintf(text, MAX_PATH - 1, L"%ls%ls", probeName, ProbeReadySuffix);
+    FormatText(probeName, 64, L"quenlark-probe-%lu-%u", GetCurrentProcessId(), ++probeCount);
+    FormatText(reportPath, MAX_PATH, L"%ls\\reports\\%ls.txt", runFolder, probeName);
+    FormatText(text, MAX_PATH, L"%ls%ls", probeName, ProbeReadySuffix);
     probeReady = CreateEventW(NULL, TRUE, FALSE, text);
-    _snwprintf(text, MAX_PATH - 1, L"%ls%ls", probeName, ProbeReleaseSuffix);
+    FormatText(text, MAX_PATH, L"%ls%ls", probeName, ProbeReleaseSuffix);
     probeRelease = CreateEventW(NULL, TRUE, FALSE, text);
-    _snwprintf(text, MAX_PATH - 1, L"inherited %ls", probeName);
+    FormatText(text, MAX_PATH, L"inherited %ls", probeName);
     Check(probeReady != NULL && probeRelease != NULL && SetEnvironmentVariableW(ProbeReportVariable, reportPath) &&
               SetEnvironmentVariableW(ProbeEventsVariable, probeName) &&
               SetEnvironmentVariableW(ProbeVariableVariable, text) &&
@@ -201,15 +213,27 @@ static void PrepareProbe(OutcomeKind kind)
           "the probe's events or environment cannot be made");
 }
 
-// Waits until the probe that quenlark said it started (its exit status) has
-// written its report, no longer once that process has ended; reads the report.
+// The process whose id quenlark returned, held by a handle once it is found
+// in the case's job, so that no other process can have taken that id since
+// quenlark ended; NULL where it is not there.
+static HANDLE OpenStartedProcess()
+{
+    // Wine's IsProcessInJob asks for the full query right, which Windows also accepts.
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, exitStatus);
+    BOOL inJob = FALSE;
+    if (process != NULL && IsProcessInJob(process, startedPrograms, &inJob) && inJob)
+        return process;
+    if (process != NULL)
+        CloseHandle(process);
+    return NULL;
+}
+
+// Waits until the probe that quenlark said it started has written its report,
+// no longer once that process has ended; reads the report.
 static bool AwaitReport()
 {
-    HANDLE probe = exitStatus != 0 ? OpenProcess(SYNCHRONIZE, FALSE, exitStatus) : NULL;
-    HANDLE readyOrEnded[] = {probeReady, probe};
-    bool ready = probe != NULL && WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit) == WAIT_OBJECT_0;
-    if (probe != NULL)
-        CloseHandle(probe);
+    HANDLE readyOrEnded[] = {probeReady, startedProcess};
+    bool ready = WaitForMultipleObjects(2, readyOrEnded, FALSE, ProbeTimeLimit) == WAIT_OBJECT_0;
     HANDLE file = ready ? CreateFileW(reportPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)
                         : INVALID_HANDLE_VALUE;
     DWORD count = 0;
@@ -227,10 +251,10 @@ static void ReleaseProbe()
 {
     SetEvent(probeRelease);
     TerminateJobObject(startedPrograms, 1);
-    HANDLE probe = exitStatus != 0 ? OpenProcess(SYNCHRONIZE, FALSE, exitStatus) : NULL;
-    if (probe != NULL) {
-        WaitForSingleObject(probe, ProbeTimeLimit);
-        CloseHandle(probe);
+    if (startedProcess != NULL) {
+        WaitForSingleObject(startedProcess, ProbeTimeLimit);
+        CloseHandle(startedProcess);
+        startedProcess = NULL;
     }
     CloseHandle(probeReady);
     CloseHandle(probeRelease);
@@ -295,31 +319,50 @@ static bool StartSuspended(DWORD creationFlags, HANDLE outputWrite, HANDLE error
     return started;
 }
 
-// Runs the line to its end, with pipes for its output.
-static bool RunLine(DWORD creationFlags)
+// A pipe whose write end quenlark inherits and whose read end stays this
+// program's; false, with neither end left open, where none can be made.
+static bool MakePipe(HANDLE* readEnd, HANDLE* writeEnd)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
-    HANDLE outputWrite, errorsWrite;
-    if (!Check(CreatePipe(&outputRead, &outputWrite, &inheritable, PipeSize) &&
-                   CreatePipe(&errorsRead, &errorsWrite, &inheritable, PipeSize),
-               "no pipes for quenlark's output"))
+    HANDLE read, write;
+    if (!CreatePipe(&read, &write, &inheritable, PipeSize))
         return false;
-    SetHandleInformation(outputRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errorsRead, HANDLE_FLAG_INHERIT, 0);
+    if (!SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0)) {
+        CloseHandle(read);
+        CloseHandle(write);
+        return false;
+    }
+    *readEnd = read;
+    *writeEnd = write;
+    return true;
+}
+
+// Runs the line to its end, with pipes for its output, in the case's job.
+static bool RunLine(DWORD creationFlags)
+{
+    HANDLE outputWrite, errorsWrite;
+    if (!Check(MakePipe(&outputRead, &outputWrite), "no pipe for quenlark's output"))
+        return false;
+    if (!Check(MakePipe(&errorsRead, &errorsWrite), "no pipe for quenlark's standard error")) {
+        CloseHandle(outputWrite);
+        return false;
+    }
     PROCESS_INFORMATION process;
     if (!Check(StartSuspended(creationFlags, outputWrite, errorsWrite, &process), "quenlark cannot be started"))
         return false;
-    // In the job before it can start anything; where jobs cannot nest
-    // (before Windows 8, inside another job), it runs outside.
-    AssignProcessToJobObject(startedPrograms, process.hProcess);
-    bool resumed = ResumeThread(process.hThread) != static_cast<DWORD>(-1);
-    bool ended = resumed && WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
-    GetExitCodeProcess(process.hProcess, &exitStatus);
+    // In the job before it can start anything, so that all it starts ends with the case.
+    bool ended = Check(AssignProcessToJobObject(startedPrograms, process.hProcess) != 0,
+                       "quenlark cannot be put in the case's job (jobs nest only from Windows 8 on)") &&
+                 Check(ResumeThread(process.hThread) != static_cast<DWORD>(-1), "quenlark cannot be resumed") &&
+                 Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "quenlark still runs after a minute") &&
+                 Check(GetExitCodeProcess(process.hProcess, &exitStatus) != 0, "quenlark's exit status cannot be read");
+    if (!ended)
+        TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     ReadWhatIsThere(outputRead, output, sizeof output);
     ReadWhatIsThere(errorsRead, errors, sizeof errors);
-    return Check(resumed, "quenlark cannot be resumed") && Check(ended, "quenlark still runs after a minute");
+    return ended;
 }
 
 // The probe runs as the process whose id quenlark returned, as quenlark's
@@ -328,12 +371,12 @@ static bool RunLine(DWORD creationFlags)
 static void CheckStartedProbe(OutcomeKind kind)
 {
     wchar_t number[32], console[512] = L",", entry[32];
-    _snwprintf(number, 31, L"%lu", exitStatus);
+    FormatText(number, 32, L"%lu", exitStatus);
     Check(wcscmp(ReportedValue(L"pid"), number) == 0, "the exit status is not the new process's id");
     Check(wcscmp(ReportedValue(L"commandline"), command) == 0, "the command did not arrive as typed");
     DWORD_PTR processMask = 0, systemMask = 0;
     GetProcessAffinityMask(GetCurrentProcess(), &processMask, &systemMask);
-    _snwprintf(number, 31, L"%llu", static_cast<unsigned long long>(processMask));
+    FormatText(number, 32, L"%llu", static_cast<unsigned long long>(processMask));
     if (kind != StartedOnFirstProcessor)
         Check(wcscmp(ReportedValue(L"affinity"), number) == 0, "its affinity is not quenlark's");
     else if (AffinityIsKept())
@@ -342,9 +385,9 @@ static void CheckStartedProbe(OutcomeKind kind)
     Check(wcsncmp(ReportedValue(L"variable"), L"inherited quenlark-probe-", 25) == 0,
           "it did not inherit quenlark's environment");
     wcsncat(console, ReportedValue(L"console"), 500);
-    _snwprintf(entry, 31, L",%lu,", exitStatus);
+    FormatText(entry, 32, L",%lu,", exitStatus);
     Check(wcsstr(console, entry) != NULL, "it is not on its console's list");
-    _snwprintf(entry, 31, L",%lu,", GetCurrentProcessId());
+    FormatText(entry, 32, L",%lu,", GetCurrentProcessId());
     Check(wcsstr(console, entry) == NULL, "it shares quenlark's console");
     Check(output[0] == '\0' && errors[0] == '\0', "quenlark wrote output");
     Check(NoOneWrites(outputRead) && NoOneWrites(errorsRead), "it holds quenlark's output pipes, inherited");
@@ -359,13 +402,13 @@ static void CheckStartedProbe(OutcomeKind kind)
 static void ResumeWithTheReadme()
 {
     wchar_t script[MAX_PATH], powerShell[MAX_PATH + 96];
-    _snwprintf(script, MAX_PATH - 1, L"%ls\\resume-process.ps1", runFolder);
+    FormatText(script, MAX_PATH, L"%ls\\resume-process.ps1", runFolder);
     FILE* file = _wfopen(script, L"wb");
     if (!Check(file != NULL, "the README's PowerShell cannot be written"))
         return;
     fprintf(file, "$id = %lu\r\n%s", exitStatus, ReadmeResumeProcess);
     fclose(file);
-    _snwprintf(powerShell, MAX_PATH + 95, L"powershell.exe -NoProfile -NonInteractive -ExecutionPolicy Bypass -File \"%ls\"",
+    FormatText(powerShell, MAX_PATH + 96, L"powershell.exe -NoProfile -NonInteractive -ExecutionPolicy Bypass -File \"%ls\"",
                script);
     STARTUPINFOW startupInfo = {};
     startupInfo.cb = sizeof startupInfo;
@@ -374,8 +417,10 @@ static void ResumeWithTheReadme()
     if (!Check(CreateProcessW(NULL, powerShell, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process) != 0,
                "PowerShell cannot be started"))
         return;
-    WaitForSingleObject(process.hProcess, 60000);
-    Check(GetExitCodeProcess(process.hProcess, &status) && status == 0, "the README's PowerShell failed");
+    if (Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "the README's PowerShell still runs after a minute"))
+        Check(GetExitCodeProcess(process.hProcess, &status) && status == 0, "the README's PowerShell failed");
+    else
+        TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
@@ -397,11 +442,8 @@ static void Resume(OutcomeKind kind)
 
 static void CheckStartedAs32Bit()
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, exitStatus);
     BOOL wow64 = FALSE;
-    Check(process != NULL && IsWow64Process(process, &wow64) && wow64, "it started as a 64-bit process");
-    if (process != NULL)
-        CloseHandle(process);
+    Check(IsWow64Process(startedProcess, &wow64) && wow64, "it started as a 64-bit process");
 }
 
 // Whether `bytes` are `text` with each line end written as CR LF.
@@ -413,69 +455,29 @@ static bool IsWithCrLf(const char* bytes, const char* text)
     return *bytes == '\0';
 }
 
-// `bytes` without the blanks that end its lines, and with its lines joined by
-// blanks where `joined` is given.
-static void Unwrap(const char* bytes, char* shown, char* joined, size_t size)
-{
-    size_t length = 0;
-    for (; *bytes != '\0' && length + 1 < size; ++bytes) {
-        while (*bytes == '\r' && length > 0 && shown[length - 1] == ' ')
-            --length;
-        shown[length++] = *bytes;
-    }
-    shown[length] = '\0';
-    for (size_t i = 0; joined != NULL && i <= length; ++i)
-        joined[i] = shown[i] == '\r' || (shown[i] == '\n' && i > 0 && shown[i - 1] == '\r') ? ' ' : shown[i];
-}
-
-// `text` as FormatMessage wraps it: whole words, lines of MessageLineWidth
-// columns at most, each ending in CR LF. Windows keeps a line of the full
-// width; Wine breaks one that would fill it.
-static void Wrap(const char* text, char* lines, size_t size)
-{
-    size_t width = MessageLineWidth - (RunningUnderWine() ? 1 : 0), length = 0, column = 0;
-    for (const char* word = text; *word != '\0' && length + 3 < size; word += *word != '\0' ? 1 : 0) {
-        size_t wordLength = strcspn(word, " \r\n");
-        if (column > 0 && wordLength > 0) {
-            bool full = column + 1 + wordLength > width;
-            memcpy(lines + length, full ? "\r\n" : " ", full ? 2 : 1);
-            length += full ? 2 : 1;
-            column = full ? 0 : column + 1;
-        }
-        for (size_t i = 0; i < wordLength && length + 3 < size; ++i, ++column)
-            lines[length++] = word[i];
-        word += wordLength;
-    }
-    memcpy(lines + length, "\r\n", 3);
-}
-
-// "Error creating process: " and the system's text for `error`.
-static void CreationReport(DWORD error, char* text, size_t size)
-{
-    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK;
-    strcpy(text, "Error creating process: ");
-    FormatMessageA(flags, NULL, error, LANG_USER_DEFAULT, text + 24, static_cast<DWORD>(size - 24), NULL);
-}
-
-// The report of a failed creation on standard error alone, wrapped as
-// FormatMessage wraps it: with the system's text for the expected error, or
-// for another where any will do.
+// The report of a failed creation on standard error alone, in the code page
+// quenlark writes, wrapped as FormatMessage wraps it: with the system's text
+// for the expected error, or for another where any will do.
 static void CheckReport(const Outcome& expected)
 {
-    static char shown[8192], text[8192], wrapped[8192];
+    static char shown[8192], wanted[8192];
     Check(exitStatus == 0, "the exit status is not 0");
     Check(output[0] == '\0', "quenlark wrote to standard output");
-    Unwrap(errors, shown, text, sizeof shown);
-    if (expected.kind == Reports && expected.error != 0)
-        CreationReport(expected.error, text, sizeof text);
-    Wrap(text, wrapped, sizeof wrapped);
-    Check(strncmp(shown, "Error creating process: ", 24) == 0 && strcmp(shown, wrapped) == 0,
+    strcpy(shown, errors);
+    RemoveBlanksBeforeLineEnds(shown);
+    UINT codePage = ReportCodePage();
+    bool made = expected.kind == Reports && expected.error != 0
+                    ? ExpectedReport(L"Error creating process", expected.error, codePage, wanted, sizeof wanted)
+                    : RewrappedReport(shown, codePage, wanted, sizeof wanted);
+    Check(made && strncmp(shown, "Error creating process: ", 24) == 0 && strcmp(shown, wanted) == 0,
           expected.error != 0 ? "standard error is not the report, wrapped as it should be"
                               : "standard error is no report of a failed creation, wrapped as it should be");
-    CreationReport(expected.error, text, sizeof text);
-    Wrap(text, wrapped, sizeof wrapped);
     if (expected.kind == ReportsOtherThan)
-        Check(strcmp(shown, wrapped) != 0, "the report gives the error it should not");
+        Check(!ExpectedReport(L"Error creating process", expected.error, codePage, wanted, sizeof wanted) ||
+                  strcmp(shown, wanted) != 0,
+              "the report gives the error it should not");
+    if (caseFailed)
+        PrintBytes("expected", wanted);
 }
 
 // What came of the launch against the outcome expected.
@@ -496,6 +498,9 @@ static void CheckOutcome(const Outcome& expected)
     }
     if (!Check(exitStatus != 0, "quenlark started no process"))
         return;
+    startedProcess = OpenStartedProcess();
+    if (!Check(startedProcess != NULL, "no process that this case started has the id quenlark returned"))
+        return;
     if (expected.kind == StartedAs32Bit) {
         CheckStartedAs32Bit();
         return;
@@ -510,6 +515,7 @@ bool CheckLaunch(const wchar_t* linePattern, const wchar_t* programPattern, cons
 {
     caseFailed = false;
     exitStatus = 0;
+    outputRead = errorsRead = NULL;
     output[0] = errors[0] = '\0';
     report[0] = L'\0';
     Expand(linePattern, line, 4096);
@@ -521,7 +527,9 @@ bool CheckLaunch(const wchar_t* linePattern, const wchar_t* programPattern, cons
     if (caseFailed)
         DescribeLaunch();
     ReleaseProbe();
-    CloseHandle(outputRead);
-    CloseHandle(errorsRead);
+    if (outputRead != NULL)
+        CloseHandle(outputRead);
+    if (errorsRead != NULL)
+        CloseHandle(errorsRead);
     return !caseFailed;
 }
