@@ -46,7 +46,7 @@ static bool Wrap(const wchar_t* text, wchar_t* lines, size_t size)
 bool WrappedText(const wchar_t* text, UINT codePage, char* bytes, size_t size)
 {
     static wchar_t lines[TextSize];
-    // No flags, as quenlark converts: several code pages refuse any.
+    // No flags, as quenlark converts.
     return Wrap(text, lines, TextSize) &&
            WideCharToMultiByte(codePage, 0, lines, -1, bytes, static_cast<int>(size), NULL, NULL) != 0;
 }

@@ -3,35 +3,28 @@
 
 // The report quenlark writes to a file or a pipe, as every test expects it:
 // the system's text in the user's language, wrapped where FormatMessage wraps
-// it (counting characters, not bytes), in the code page quenlark writes. On
-// kernel32 and msvcrt alone, with static buffers, for every test program.
+// it (by characters, not bytes), lines ending in CR LF with no blank before,
+// in the code page quenlark writes. On kernel32 and msvcrt alone, for every
+// test program. The functions return false where the text does not fit.
 #include <windows.h>
 
-// The widest line FormatMessage leaves whole: MessageLineWidth on Windows, one
+// The widest line FormatMessage keeps whole: MessageLineWidth on Windows, one
 // column less under Wine, which breaks a line that would fill it.
 size_t WrapWidth();
 
-// The code page of quenlark's reports to a file or a pipe, when it shares
-// this program's console: that console's output code page, or the OEM one
-// where there is none.
+// The code page quenlark writes in when it shares this program's console:
+// that console's output code page, or the OEM one where there is none.
 UINT ReportCodePage();
 
-// `message` (NULL or empty: none), ": " and the system's text for `error`,
-// wrapped to WrapWidth() with lines ending in CR LF and no blank before a line
-// end, as bytes in `codePage`. False where the system has no text for `error`
-// or the report does not fit in `size` bytes.
+// `message` (NULL or empty: none), ": " and the system's text for `error`;
+// false also where the system has no text for it.
 bool ExpectedReport(const wchar_t* message, DWORD error, UINT codePage, char* bytes, size_t size);
-
-// `text` (UTF-16) wrapped as ExpectedReport wraps a report, in `codePage`.
 bool WrappedText(const wchar_t* text, UINT codePage, char* bytes, size_t size);
-
-// `bytes` without the blanks before its line ends: where a line breaks,
-// Windows' documentation leaves open whether the blank stays before it.
-void RemoveBlanksBeforeLineEnds(char* bytes);
-
-// A report in `codePage` (blanks before line ends removed), its lines joined
-// and wrapped again as ExpectedReport wraps: equal to `bytes` where they were
-// wrapped as FormatMessage wraps.
+// A report in `codePage`, its lines joined and wrapped again.
 bool RewrappedReport(const char* bytes, UINT codePage, char* rewrapped, size_t size);
+
+// Where a line breaks, Windows' documentation leaves open whether the blank
+// stays before it: compared without.
+void RemoveBlanksBeforeLineEnds(char* bytes);
 
 #endif
