@@ -1,9 +1,5 @@
-# Checks a built program: its machine, that it is a console program, that it
-# asks for no newer Windows than the oldest one claimed for it in its header,
-# that it imports no DLL but kernel32 and the system's C runtime, and from
-# them only the functions their lists in src/imports/ name (each checked
-# against the oldest Windows claimed), and, on x64, that its function table
-# covers every function a stack walk meets.
+# Checks a built program: its machine, console subsystem, the Windows its
+# header asks for, and its imports against src/imports/; on x64, its unwind table.
 # Usage: cmake -DOBJDUMP=... -DBINARY=... -DEXPECTED_FORMAT=pei-i386|pei-x86-64|coff-arm64
 #              -DOLDEST_WINDOWS=6.0|10.0 -DIMPORT_LISTS=a.def;b.def -P CheckBinary.cmake
 cmake_minimum_required(VERSION 3.25)

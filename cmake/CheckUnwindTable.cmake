@@ -1,10 +1,8 @@
 # Checks that an x64 program's function table covers all its code that a stack
-# walk must unwind: every instruction that calls or moves the stack pointer
-# (call, push, sub from rsp) lies inside an entry, and every function called
-# directly, and the entry point, starts one. Only jumps through the import
-# table (which touch no stack) may stand outside. Without an entry, a
-# debugger, a crash dump or Windows Error Reporting cannot walk the stack
-# through that function.
+# walk must unwind (call, push, sub from rsp inside an entry; every directly
+# called function and the entry point starting one; only import-table jumps
+# outside): without an entry, a debugger, a crash dump or Windows Error
+# Reporting cannot walk the stack through that function.
 # Included by CheckBinary.cmake, with `headers` holding `objdump -p`'s output;
 # sets `unwindSummary`.
 

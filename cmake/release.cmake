@@ -1,20 +1,8 @@
 # Builds every target from clean folders in the release's build environment
-# (a Debian root of its own, made once and kept: BuildEnvironment.cmake) and
-# writes dist/quenlark-<version>-windows.zip with x86/quenlark.exe,
-# x64/quenlark.exe, arm64/quenlark.exe, the README with the docs it links to,
-# the licence, BUILDINFO (the source and the environment, every package's
-# version) and SHA256SUMS, and beside it the test kit
-# dist/quenlark-<version>-tests-windows.zip, which runs every test on Windows,
-# dist/quenlark-<version>-BUILDINFO and dist/quenlark-<version>-SHA256SUMS,
-# which names both archives' hashes.
-# With -DREPOSITORY=OWNER/NAME, the GitHub repository the release is published
-# on, also the winget manifest (dist/winget/, and dist/winget-manifests.zip
-# with manifests/ at its root; identifier OWNER.quenlark unless
-# -DWINGET_IDENTIFIER=Publisher.Package) and the Scoop manifest (dist/scoop/).
-# Everything is reproducible: fixed order, permissions and time stamps
-# (SOURCE_DATE_EPOCH, else the last commit's time). Needs mmdebstrap, and
-# osslsigncode to sign; builds kept from this source in the same environment
-# are taken as they are.
+# (BuildEnvironment.cmake) and writes the release archive, its test kit,
+# BUILDINFO, SHA256SUMS and, for a repository, the winget and Scoop manifests
+# to dist/, reproducibly (docs/releases.md says what each holds). Builds kept
+# from this source in the same environment are taken as they are.
 # Usage, from anywhere: cmake [-DREPOSITORY=...] [SIGNING] -P cmake/release.cmake, where SIGNING is
 # nothing (an unsigned release) or one of:
 #   -DSIGNING_CERTIFICATE=file.pfx [-DTIMESTAMP_URL=url]: signs every program

@@ -1,10 +1,7 @@
-# Checks that a release archive was built from this source: makes (or keeps)
-# the build environment its BUILDINFO records, every package at its recorded
-# version, rebuilds every program there from clean folders and says, one line
-# each, whether the archive's program is the rebuilt one (a signed one: its
-# signature whole, and the rebuilt one once the signature is removed), then
-# whether SHA256SUMS matches the archive. Exits non-zero on any difference,
-# and without comparing where the recorded environment cannot be made.
+# Checks that a release archive was built from this source: rebuilds every
+# program in the build environment its BUILDINFO records and says, one line
+# each, whether the archive's program is the rebuilt one (docs/releases.md).
+# Exits non-zero on any difference or where that environment cannot be made.
 # Usage: cmake -DRELEASE=quenlark-<version>-windows.zip [-DMIRROR=url] -P cmake/verify-release.cmake
 cmake_minimum_required(VERSION 3.25)
 

@@ -1,10 +1,6 @@
-# Writes the test kit: a zip archive that runs every test program on a Windows
-# machine with nothing installed. At its root run-tests.cmd and its runner; in
-# x86/, x64/ and arm64/ the test programs each target's test-programs.txt
-# lists, with the programs they start (quenlark.exe and probe.exe), and the
-# launch benchmark where the target has it (x86 and x64: launch_benchmark.exe
-# with the programs it times). Reproducible like the release: fixed order,
-# permissions and one time stamp.
+# Writes the test kit (docs/testing.md, "On Windows: the test kit"): run-tests
+# at its root, each target's listed test programs with what they start and
+# the benchmark in x86/, x64/ and arm64/, reproducibly like the release.
 # Usage: cmake -DX86_BIN=... -DX64_BIN=... -DARM64_BIN=... -DARCHIVE=... -DEPOCH=... -P write-test-kit.cmake
 cmake_minimum_required(VERSION 3.25)
 

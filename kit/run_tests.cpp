@@ -1,11 +1,8 @@
-// Runs the test kit on Windows (or Wine) with nothing installed: every test
-// program each target's folder lists, each with GoogleTest's XML report where
-// it is a GoogleTest program, one line per program from the totals each
-// leaves (support/result_totals.h), and a closing "N passed, N failed, N
-// skipped".
+// Runs every test program of the kit that this Windows can run, each in a job
+// of its own, and prints a line for each from the totals it leaves
+// (support/result_totals.h) and a closing "N passed, N failed, N skipped"
+// (docs/testing.md, "On Windows: the test kit").
 // Usage: run-tests.exe [REPORT_FOLDER]
-// Everything it writes goes below one folder of its own under %TEMP%, which it
-// removes at the end but for the reports (or into REPORT_FOLDER, when given).
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
@@ -19,18 +16,14 @@
 // A test program that runs longer has hung (kit/CMakeLists.txt).
 static const DWORD TestProgramTimeLimit = TEST_PROGRAM_SECONDS * 1000;
 
-static std::wstring FolderOf(const std::wstring& path)
-{
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 static std::wstring OwnFolder()
 {
     // A path too long for the buffer comes back cut short: the kit's programs
     // are then not found, and each counts as failed.
     wchar_t path[MAX_PATH];
     DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
-    return FolderOf(std::wstring(path, length));
+    std::wstring own(path, length);
+    return own.substr(0, own.find_last_of(L'\\'));
 }
 
 static std::string ReadFileBytes(const std::wstring& path)
@@ -189,13 +182,6 @@ static const wchar_t* CannotRun(const std::wstring& target)
     return reason.c_str();
 }
 
-static std::wstring FullPath(const wchar_t* path)
-{
-    wchar_t full[MAX_PATH];
-    DWORD length = GetFullPathNameW(path, MAX_PATH, full, NULL);
-    return length > 0 && length < MAX_PATH ? std::wstring(full, length) : std::wstring(path);
-}
-
 int wmain(int argumentCount, wchar_t** arguments)
 {
     wchar_t temporary[MAX_PATH];
@@ -207,7 +193,9 @@ int wmain(int argumentCount, wchar_t** arguments)
     std::wstring own = std::wstring(temporary) + L"quenlark-test-kit-" + std::to_wstring(GetCurrentProcessId()) +
                        L"-" + std::to_wstring(GetTickCount());
     std::wstring work = own + L"\\work";
-    std::wstring reports = argumentCount > 1 ? FullPath(arguments[1]) : own + L"\\reports";
+    wchar_t full[MAX_PATH];
+    std::wstring reports = argumentCount < 2 ? own + L"\\reports"
+                           : _wfullpath(full, arguments[1], MAX_PATH) != NULL ? full : arguments[1];
     // The test programs keep their own files in the temporary folder; a report
     // folder named by the caller may exist already.
     if (!CreateDirectoryW(own.c_str(), NULL) || !CreateDirectoryW(work.c_str(), NULL) ||

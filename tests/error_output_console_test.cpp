@@ -36,20 +36,7 @@ SUBSTITUTE_IMPORT(FormatMessageW, SubstituteFormatMessageW);
 // started the tests keeps its own.
 void UseOwnConsole(UINT codePage)
 {
-    // AllocConsole makes the new console's handles the standard ones, which
-    // the C runtime's streams may then reach; they stay this program's own.
-    HANDLE input = GetStdHandle(STD_INPUT_HANDLE), output = GetStdHandle(STD_OUTPUT_HANDLE),
-           errors = GetStdHandle(STD_ERROR_HANDLE);
-    FreeConsole();
-    bool allocated = AllocConsole();
-    if (!allocated && WineFailedToStartConsole()) {
-        printf("Wine failed to start a console (error %lu); trying once more\n", GetLastError());
-        allocated = AllocConsole();
-    }
-    ASSERT_TRUE(allocated) << GetLastError();
-    SetStdHandle(STD_INPUT_HANDLE, input);
-    SetStdHandle(STD_OUTPUT_HANDLE, output);
-    SetStdHandle(STD_ERROR_HANDLE, errors);
+    ASSERT_TRUE(OpenOwnConsole()) << GetLastError();
     ASSERT_TRUE(SetConsoleOutputCP(codePage)) << codePage;
 }
 

@@ -1,14 +1,9 @@
-# Makes the current winget usable in a GitHub Actions job, for the steps after
-# this one: windows-11-arm has no winget, and the in-box one of windows-latest
-# (Windows Server 2025) knows no manifest of version 1.12.0. Installs it with
-# the Microsoft.WinGet.Client module from the PowerShell Gallery, as the runner
-# images' maintainers were answered (actions/runner-images issue 14083), and
-# puts WinGet\Links, where winget makes its aliases, on the job's PATH.
+# Makes the current winget usable for a job's later steps (windows-11-arm has
+# none; windows-latest's reads no 1.12.0 manifest) with the WinGet.Client
+# module, as actions/runner-images issue 14083 was answered. The module sends
+# GITHUB_TOKEN to GitHub's API from the release with microsoft/winget-cli PR
+# 6071 on (issue 5949: shared runners meet the unauthenticated limit).
 # Usage: use-current-winget.ps1 [-MustBeNewerThan MAJOR.MINOR]
-# The module asks GitHub's API for winget's releases, which limits the calls
-# of a shared runner's address: the step gives it the job's token as
-# GITHUB_TOKEN, which the module's newer releases send (microsoft/winget-cli
-# issues 5949 and 6071).
 param([version] $MustBeNewerThan)
 $ErrorActionPreference = 'Stop'
 

@@ -1,9 +1,7 @@
 // Every launch of quenlark.exe that the tests make, written once and run
-// against each build (x86, x64 and ARM64), under Wine and from the test kit
-// on Windows: the command line that starts quenlark, and what that must come
-// to (launch_checks.h). Prints each case, then "N passed, N failed, N
-// skipped", leaves the totals for the test kit's runner
-// (support/result_totals.h), and exits 0 only when no case failed.
+// against each build, under Wine and from the test kit on Windows: the line
+// that starts quenlark, and what that must come to (launch_checks.h). Prints
+// each case and "N passed, N failed, N skipped", and leaves the totals.
 #include <windows.h>
 #include <stdio.h>
 

@@ -31,9 +31,8 @@ static HANDLE outputRead, errorsRead;
 static wchar_t report[8192];
 static bool caseFailed;
 
-// _snwprintf, but always terminated: a text cut short names no file or event
-// that the case then finds. The values are passed on as they are: ARM64
-// Wine's msvcrt misreads a va_list handed to it.
+// _snwprintf, always terminated. The values go on as they are: ARM64 Wine's
+// msvcrt misreads a va_list handed to it.
 template <typename... Values>
 static void FormatText(wchar_t* text, size_t size, const wchar_t* format, Values... values)
 {
@@ -102,19 +101,7 @@ static void Expand(const wchar_t* pattern, wchar_t* text, size_t size)
 static bool UseAConsole()
 {
     DWORD processes[4];
-    if (GetConsoleProcessList(processes, 4) != 0)
-        return true;
-    // AllocConsole makes the new console's handles the standard ones.
-    HANDLE standardHandles[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
-                                GetStdHandle(STD_ERROR_HANDLE)};
-    FreeConsole(); // Wine may leave a process half attached
-    bool allocated = AllocConsole() != 0;
-    if (!allocated && WineFailedToStartConsole())
-        allocated = AllocConsole() != 0;
-    SetStdHandle(STD_INPUT_HANDLE, standardHandles[0]);
-    SetStdHandle(STD_OUTPUT_HANDLE, standardHandles[1]);
-    SetStdHandle(STD_ERROR_HANDLE, standardHandles[2]);
-    return allocated;
+    return GetConsoleProcessList(processes, 4) != 0 || OpenOwnConsole();
 }
 
 // The copies the cases start: in folders named outside the ANSI code page,
@@ -193,8 +180,7 @@ bool AffinityIsKept()
 }
 
 // Names the next probe's report and events, makes the events, and hands them
-// down through the environment, which the probe inherits by way of quenlark,
-// with a variable it is to report as inherited.
+// and a variable to report down through quenlark's environment.
 static void PrepareProbe(OutcomeKind kind)
 {
     static unsigned probeCount = 0;
@@ -213,9 +199,8 @@ static void PrepareProbe(OutcomeKind kind)
           "the probe's events or environment cannot be made");
 }
 
-// The process whose id quenlark returned, held by a handle once it is found
-// in the case's job, so that no other process can have taken that id since
-// quenlark ended; NULL where it is not there.
+// The process whose id quenlark returned, held once it is found in the case's
+// job: no other process can have taken that id since; NULL where none is.
 static HANDLE OpenStartedProcess()
 {
     // Wine's IsProcessInJob asks for the full query right, which Windows also accepts.
@@ -319,8 +304,8 @@ static bool StartSuspended(DWORD creationFlags, HANDLE outputWrite, HANDLE error
     return started;
 }
 
-// A pipe whose write end quenlark inherits and whose read end stays this
-// program's; false, with neither end left open, where none can be made.
+// A pipe whose write end alone quenlark inherits; false, neither end left
+// open, where none can be made.
 static bool MakePipe(HANDLE* readEnd, HANDLE* writeEnd)
 {
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
@@ -354,7 +339,8 @@ static bool RunLine(DWORD creationFlags)
     bool ended = Check(AssignProcessToJobObject(startedPrograms, process.hProcess) != 0,
                        "quenlark cannot be put in the case's job (jobs nest only from Windows 8 on)") &&
                  Check(ResumeThread(process.hThread) != static_cast<DWORD>(-1), "quenlark cannot be resumed") &&
-                 Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "quenlark still runs after a minute") &&
+                 Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0,
+                       "quenlark still runs after a minute") &&
                  Check(GetExitCodeProcess(process.hProcess, &exitStatus) != 0, "quenlark's exit status cannot be read");
     if (!ended)
         TerminateProcess(process.hProcess, 1);
@@ -365,9 +351,9 @@ static bool RunLine(DWORD creationFlags)
     return ended;
 }
 
-// The probe runs as the process whose id quenlark returned, as quenlark's
-// child: with the command, on a console of its own, in quenlark's directory
-// and environment, holding none of its handles.
+// The probe runs as the process whose id quenlark returned: with the command,
+// on a console of its own, in quenlark's directory and environment, holding
+// none of its handles.
 static void CheckStartedProbe(OutcomeKind kind)
 {
     wchar_t number[32], console[512] = L",", entry[32];
@@ -417,7 +403,8 @@ static void ResumeWithTheReadme()
     if (!Check(CreateProcessW(NULL, powerShell, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo, &process) != 0,
                "PowerShell cannot be started"))
         return;
-    if (Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "the README's PowerShell still runs after a minute"))
+    if (Check(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0,
+              "the README's PowerShell still runs after a minute"))
         Check(GetExitCodeProcess(process.hProcess, &status) && status == 0, "the README's PowerShell failed");
     else
         TerminateProcess(process.hProcess, 1);
@@ -455,9 +442,8 @@ static bool IsWithCrLf(const char* bytes, const char* text)
     return *bytes == '\0';
 }
 
-// The report of a failed creation on standard error alone, in the code page
-// quenlark writes, wrapped as FormatMessage wraps it: with the system's text
-// for the expected error, or for another where any will do.
+// The report of a failed creation on standard error alone, as expected_report.h
+// makes it: for the expected error, or for another where any will do.
 static void CheckReport(const Outcome& expected)
 {
     static char shown[8192], wanted[8192];

@@ -2,9 +2,8 @@
 #define QUENLARK_TESTS_LAUNCH_CHECKS_H
 
 // Running quenlark.exe as a user runs it and judging what came of it, for the
-// one list of end-to-end cases (launch_cases.cpp). On kernel32 and msvcrt
-// alone, with static buffers, as every build runs it and the ARM64 one has no
-// C++ runtime and no stack probe (__chkstk) for a frame of 4 KB or more.
+// end-to-end cases (launch_cases.cpp). On kernel32 and msvcrt alone, with
+// static buffers: ARM64 has no C++ runtime and no stack probe for 4 KB frames.
 #include <windows.h>
 
 // What a launch must come to. Every kind that starts the probe also checks the

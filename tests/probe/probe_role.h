@@ -2,12 +2,10 @@
 #define QUENLARK_TESTS_PROBE_ROLE_H
 
 // The probe: what a program started through the launcher reports of itself.
-// The test names a report file and a pair of events in the environment, which
-// the probe inherits by way of the launcher; the probe writes its report,
-// signals "<events>-ready" and stays until "<events>-release"; probe.exe is
-// nothing else. On kernel32 and msvcrt, with its buffers static: the ARM64
-// build has no C++ runtime and no stack probe (__chkstk) for a frame of 4 KB
-// or more.
+// It inherits, by way of the launcher, a report file and a pair of events named
+// in the environment: it writes its report, signals "<events>-ready" and stays
+// until "<events>-release". On kernel32 and msvcrt, its buffers static: ARM64
+// has no C++ runtime and no stack probe (__chkstk) for a 4 KB frame.
 #include <windows.h>
 #include <stdio.h>
 #include <wchar.h>
@@ -22,10 +20,8 @@ static const wchar_t ProbeReleaseSuffix[] = L"-release";
 static const wchar_t ProbeVariableVariable[] = L"QUENLARK_PROBE_VARIABLE";
 static const wchar_t ProbeControlEventsVariable[] = L"QUENLARK_PROBE_CONTROL_EVENTS";
 
-// The longest either side waits for the other: the test for the probe's
-// report, the probe for its release, the test for the probe's end. A probe
-// in Debian's arm64 Wine under qemu-aarch64 takes some seconds to start, and
-// seconds more on a loaded machine; a probe that is not there by then hangs.
+// The longest either side waits for the other. A probe under qemu-aarch64
+// takes seconds to start, more on a loaded machine; one not there by then hangs.
 static const DWORD ProbeTimeLimit = 20000;
 
 static wchar_t probeReport[8192];

@@ -45,8 +45,7 @@ static bool Wrap(const wchar_t* text, wchar_t* lines, size_t size)
 
 bool WrappedText(const wchar_t* text, UINT codePage, char* bytes, size_t size)
 {
-    static wchar_t lines[TextSize];
-    // No flags, as quenlark converts.
+    static wchar_t lines[TextSize]; // converted with no flags, as quenlark converts
     return Wrap(text, lines, TextSize) &&
            WideCharToMultiByte(codePage, 0, lines, -1, bytes, static_cast<int>(size), NULL, NULL) != 0;
 }

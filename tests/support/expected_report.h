@@ -1,11 +1,10 @@
 #ifndef QUENLARK_TESTS_EXPECTED_REPORT_H
 #define QUENLARK_TESTS_EXPECTED_REPORT_H
 
-// The report quenlark writes to a file or a pipe, as every test expects it:
-// the system's text in the user's language, wrapped where FormatMessage wraps
-// it (by characters, not bytes), lines ending in CR LF with no blank before,
-// in the code page quenlark writes. On kernel32 and msvcrt alone, for every
-// test program. The functions return false where the text does not fit.
+// The report quenlark writes to a file or a pipe, as every test expects it: the
+// system's text, wrapped as FormatMessage wraps (by characters, not bytes),
+// lines ending in CR LF, in the code page quenlark writes. On kernel32 and
+// msvcrt alone; false where the text does not fit.
 #include <windows.h>
 
 // The widest line FormatMessage keeps whole: MessageLineWidth on Windows, one
@@ -23,8 +22,7 @@ bool WrappedText(const wchar_t* text, UINT codePage, char* bytes, size_t size);
 // A report in `codePage`, its lines joined and wrapped again.
 bool RewrappedReport(const char* bytes, UINT codePage, char* rewrapped, size_t size);
 
-// Where a line breaks, Windows' documentation leaves open whether the blank
-// stays before it: compared without.
+// Where a line breaks, Windows may leave the blank before it: compared without.
 void RemoveBlanksBeforeLineEnds(char* bytes);
 
 #endif
