@@ -15,8 +15,7 @@ size_t WrapWidth();
 // that console's output code page, or the OEM one where there is none.
 UINT ReportCodePage();
 
-// `message` (NULL or empty: none), ": " and the system's text for `error`;
-// false also where the system has no text for it.
+// `message` (NULL or empty: none), ": " and the system's text for `error`, if any.
 bool ExpectedReport(const wchar_t* message, DWORD error, UINT codePage, char* bytes, size_t size);
 bool WrappedText(const wchar_t* text, UINT codePage, char* bytes, size_t size);
 // A report in `codePage`, its lines joined and wrapped again.
